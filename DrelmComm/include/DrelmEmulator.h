@@ -1,0 +1,130 @@
+// Control interface of the board emulator behind DrelmComm.
+//
+// Tests and tools use it to describe boards, look at and change registers
+// behind the link's back, record the link traffic and inject faults. Every
+// function is thread-safe. Programs that only acquire data never need it:
+// they see the boards through the eight link operations of DrelmComm.h.
+#ifndef DRELM_EMULATOR_H
+#define DRELM_EMULATOR_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#if defined(__GNUC__)
+#define DRELM_EMU_API __attribute__((visibility("default")))
+#else
+#define DRELM_EMU_API
+#endif
+
+namespace drelm::emu {
+
+// Where a board sits: what LinkOpen receives. For the Ethernet bridge the
+// host name names the bridge and link is unused; for every other type the
+// host name is empty.
+struct BoardAddress {
+    int32_t connectionType = 0;
+    int32_t link = 0;
+    std::string host;
+    int32_t node = 0;
+    uint32_t baseAddress = 0;
+
+    bool operator==(const BoardAddress&) const = default;
+};
+
+// What a board is. Defaults describe a 64-channel board of the family the
+// library serves, with plausible firmware revisions.
+struct BoardConfig {
+    int32_t channels = 64;            // 64 or 32
+    uint32_t modelCode = 0x5500;      // ROM 0xF030 low byte << 8 | ROM 0xF034 low byte
+    std::optional<uint32_t> formCode; // ROM 0xF034; default 0 (64 ch) or 2 (32 ch)
+    uint32_t familyCode = 16;         // bits 0-7 of 0x8140
+    uint32_t boardInfoByte2 = 0x03;   // bits 16-23 of 0x8140
+    uint32_t rocRevision = 0x20240104;  // 0x8124: build << 16 | major << 8 | minor
+    uint32_t amcRevision = 0x20240203;  // group + 0x8C
+    uint32_t serialNumber = 1234;       // ROM 0xF080 / 0xF084
+    uint32_t romCode32 = 0x00000000;    // ROM 0xF040..0xF04C, most significant first
+    uint8_t linkInfo[4] = {1, 0, 0, 0}; // answer of LinkQueryInfo kind 5
+    uint32_t resetTimeUs = 2000;        // how long the board is deaf and not ready after 0xEF24
+    uint32_t dcOffsetBusyUs = 1000;     // group busy bit after a DC-offset write
+    uint32_t runLatencyUs = 1000;       // run bit to running status in 0x8104
+};
+
+// The eight link operations, as traffic records and fault targets name them.
+enum class Op : int32_t {
+    Open,
+    Close,
+    ReadRegister,
+    WriteRegister,
+    WriteRegisters,
+    ReadRegisters,
+    BlockRead,
+    QueryInfo,
+};
+
+// One link-level access. A list operation is recorded as one record per
+// item (with op WriteRegisters / ReadRegisters and that item's status); a
+// block read as one record with value = words moved.
+struct Access {
+    Op op;
+    int32_t linkHandle;
+    uint32_t address;
+    uint32_t value;
+    int32_t status;
+};
+
+// A fault makes matching calls fail with `status`. Matching calls are
+// counted from when the fault is added; calls number `firstCall` (1-based)
+// to `firstCall + count - 1` fail (count 0: every call from firstCall on).
+// A faulted read leaves the caller's value unchanged; a faulted write
+// changes nothing on the board; a faulted block read moves no word.
+struct Fault {
+    Op op = Op::ReadRegister;
+    int32_t status = -2;
+    uint32_t firstCall = 1;
+    uint32_t count = 0;
+    std::optional<uint32_t> address;    // only accesses to this register
+    std::optional<int32_t> linkHandle;  // only this link
+};
+
+// Forget every board, link, fault and recorded access, and reload the
+// settings file named by DRELM_EMULATOR_SETTINGS (if set). Open links become
+// invalid.
+DRELM_EMU_API void ResetEmulator();
+
+// Describe the board at an address; it takes effect the next time the board
+// is created (at once if it is not yet open). Boards that are never
+// described open with BoardConfig's defaults.
+DRELM_EMU_API void ConfigureBoard(const BoardAddress& address, const BoardConfig& config);
+
+// Link handle of the open board at an address, or -1.
+DRELM_EMU_API int32_t LinkHandleOf(const BoardAddress& address);
+
+// Registers behind the link's back (no traffic recorded, no faults, no side
+// effects such as triggers or resets). False when the link is not open or
+// the register does not exist.
+DRELM_EMU_API bool PeekRegister(int32_t linkHandle, uint32_t address, uint32_t* value);
+DRELM_EMU_API bool PokeRegister(int32_t linkHandle, uint32_t address, uint32_t value);
+
+// Traffic recording. Off until started; Start clears what was recorded.
+DRELM_EMU_API void StartRecording();
+DRELM_EMU_API void StopRecording();
+DRELM_EMU_API std::vector<Access> RecordedTraffic();
+
+// Fault injection. AddFault returns an id for RemoveFault.
+DRELM_EMU_API int AddFault(const Fault& fault);
+DRELM_EMU_API void RemoveFault(int id);
+DRELM_EMU_API void ClearFaults();
+
+// Emulated time. By default it follows the host's monotonic clock; a
+// virtual clock stands still until AdvanceClock moves it, which makes
+// timing-dependent behaviour (busy bits, run latency, trigger arrivals)
+// reproducible.
+DRELM_EMU_API void UseVirtualClock(bool on);
+DRELM_EMU_API void AdvanceClock(uint64_t nanoseconds);
+DRELM_EMU_API uint64_t EmulatedTimeNs();
+
+}  // namespace drelm::emu
+
+#endif  // DRELM_EMULATOR_H

@@ -1,0 +1,233 @@
+/*
+ * DrelmTessaryLib: host library for the Tessary family of multi-channel
+ * peak-sensing digitizer boards.
+ *
+ * Every function returns a LibStatus: 0 on success, a negative code on
+ * failure. Values come back through out-parameters. A board is named by the
+ * handle that an open call hands out (0 to 99).
+ *
+ * The library reaches the boards only through the communication library
+ * DrelmComm, which is loaded dynamically, so a different implementation of
+ * it can be dropped in without relinking.
+ */
+#ifndef DRELM_TESSARY_LIB_H
+#define DRELM_TESSARY_LIB_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#  if defined(DRELM_TSY_BUILDING)
+#    define DRELM_TSY_API __declspec(dllexport)
+#  else
+#    define DRELM_TSY_API __declspec(dllimport)
+#  endif
+#elif defined(__GNUC__)
+#  define DRELM_TSY_API __attribute__((visibility("default")))
+#else
+#  define DRELM_TSY_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ======================================================================
+ * Types and records
+ * ====================================================================== */
+
+/* Status codes. Values are fixed and never renumbered. */
+typedef enum LibStatus {
+    DRELM_TSY_Success = 0,
+    DRELM_TSY_GenericError = -1,
+    DRELM_TSY_CommError = -2,
+    DRELM_TSY_InvalidParam = -3,
+    DRELM_TSY_LinkStatus4 = -4,
+    DRELM_TSY_InvalidHandle = -5,
+    DRELM_TSY_TooManyBoards = -6,
+    DRELM_TSY_ReadFailed = -10,
+    DRELM_TSY_WriteFailed = -11,
+    DRELM_TSY_InvalidGroup = -13,
+    DRELM_TSY_UnsupportedBoard = -17,
+    DRELM_TSY_Timeout = -18,
+    DRELM_TSY_DecodeError = -20,
+    DRELM_TSY_OutOfMemory = -23,
+    DRELM_TSY_LinkStatus25 = -25,
+    DRELM_TSY_CommReadError = -26,
+    DRELM_TSY_NotResponding = -27,
+    DRELM_TSY_NotAvailable = -99
+} LibStatus;
+
+#define DRELM_TSY_MAX_BOARDS 100
+
+/* Board information, 128 bytes, little-endian, texts NUL-terminated. */
+typedef struct BoardInfo {
+    char modelName[12];      /*   0 */
+    int32_t formIndex;       /*  12 */
+    uint32_t boardInfoByte2; /*  16: bits 16-23 of register 0x8140 */
+    uint32_t formCode;       /*  20 */
+    uint32_t familyCode;     /*  24 */
+    char rocRelease[20];     /*  28 */
+    char amcRelease[40];     /*  48 */
+    uint32_t romCode16;      /*  88 */
+    uint32_t romCode32;      /*  92 */
+    uint32_t familyConstant; /*  96 */
+    int32_t linkHandle;      /* 100 */
+    uint8_t linkInfo[4];     /* 104 */
+    uint8_t reserved[20];    /* 108 */
+} BoardInfo;
+
+/* One block of 16 channels of a decoded event, 16 bytes. */
+typedef struct EventBlock {
+    uint16_t channelMask; /* bit k: channel 16p+k has an amplitude */
+    uint16_t headerField; /* bits 16-27 of the block header word */
+    uint16_t headerFlag;  /* bit 28 of the block header word */
+    uint16_t pileUp;      /* bit 31 of the block header word */
+    /* Points into the readout buffer: valid until the next transfer into it.
+     * Bit 15 of an amplitude is the saturation flag, bits 0-13 the value. */
+    const uint16_t *amplitudes;
+} EventBlock;
+
+/* One decoded event, 80 bytes. */
+typedef struct EventRecord {
+    uint32_t eventSize;    /* words of the whole event, header included */
+    uint32_t triggerIndex; /* 24 bits, wraps */
+    uint64_t timestamp;    /* 48 bits of 8 ns ticks */
+    EventBlock blocks[4];  /* block p at index p */
+} EventRecord;
+
+/* Largest number of events that one transfer can carry, and so the size of
+ * the record array that DRELM_TSY_GetEvents may fill. */
+#define DRELM_TSY_MAX_EVENTS_PER_TRANSFER 1023
+
+/* The layouts are fixed to the byte: check them wherever the header is built. */
+#if defined(__cplusplus)
+#  define DRELM_TSY_LAYOUT_CHECK(cond, msg) static_assert(cond, msg)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#  define DRELM_TSY_LAYOUT_CHECK(cond, msg) _Static_assert(cond, msg)
+#endif
+#ifdef DRELM_TSY_LAYOUT_CHECK
+DRELM_TSY_LAYOUT_CHECK(sizeof(BoardInfo) == 128, "BoardInfo is 128 bytes");
+DRELM_TSY_LAYOUT_CHECK(sizeof(EventBlock) == 16, "EventBlock is 16 bytes");
+DRELM_TSY_LAYOUT_CHECK(sizeof(EventRecord) == 80, "EventRecord is 80 bytes");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, formIndex) == 12, "BoardInfo.formIndex at 12");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, boardInfoByte2) == 16, "BoardInfo.boardInfoByte2 at 16");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, formCode) == 20, "BoardInfo.formCode at 20");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, familyCode) == 24, "BoardInfo.familyCode at 24");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, rocRelease) == 28, "BoardInfo.rocRelease at 28");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, amcRelease) == 48, "BoardInfo.amcRelease at 48");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, romCode16) == 88, "BoardInfo.romCode16 at 88");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, romCode32) == 92, "BoardInfo.romCode32 at 92");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, familyConstant) == 96, "BoardInfo.familyConstant at 96");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, linkHandle) == 100, "BoardInfo.linkHandle at 100");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, linkInfo) == 104, "BoardInfo.linkInfo at 104");
+DRELM_TSY_LAYOUT_CHECK(offsetof(BoardInfo, reserved) == 108, "BoardInfo.reserved at 108");
+DRELM_TSY_LAYOUT_CHECK(offsetof(EventBlock, headerField) == 2, "EventBlock.headerField at 2");
+DRELM_TSY_LAYOUT_CHECK(offsetof(EventBlock, headerFlag) == 4, "EventBlock.headerFlag at 4");
+DRELM_TSY_LAYOUT_CHECK(offsetof(EventBlock, pileUp) == 6, "EventBlock.pileUp at 6");
+DRELM_TSY_LAYOUT_CHECK(offsetof(EventBlock, amplitudes) == 8, "EventBlock.amplitudes at 8");
+DRELM_TSY_LAYOUT_CHECK(offsetof(EventRecord, triggerIndex) == 4, "EventRecord.triggerIndex at 4");
+DRELM_TSY_LAYOUT_CHECK(offsetof(EventRecord, timestamp) == 8, "EventRecord.timestamp at 8");
+DRELM_TSY_LAYOUT_CHECK(offsetof(EventRecord, blocks) == 16, "EventRecord.blocks at 16");
+#undef DRELM_TSY_LAYOUT_CHECK
+#endif
+
+/* ======================================================================
+ * Register access
+ * Returns 0, -5 (handle not open), -1 (any link failure).
+ * ====================================================================== */
+
+DRELM_TSY_API int32_t DRELM_TSY_WriteRegister(int32_t handle, uint32_t address, uint32_t value);
+DRELM_TSY_API int32_t DRELM_TSY_ReadRegister(int32_t handle, uint32_t address, uint32_t *value);
+DRELM_TSY_API int32_t DRELM_TSY_SetRegisterBitMask(int32_t handle, uint32_t address, uint32_t mask);
+DRELM_TSY_API int32_t DRELM_TSY_ClearRegisterBitMask(int32_t handle, uint32_t address, uint32_t mask);
+
+/* ======================================================================
+ * Opening, identification, reset and closing
+ * ====================================================================== */
+
+/* Connection types 6 and 7 and negative link numbers: -3. Otherwise as
+ * DRELM_TSY_OpenTessary2 with a pointer to the link number. */
+DRELM_TSY_API int32_t DRELM_TSY_OpenTessary(int32_t connectionType, int32_t linkNumber, int32_t node,
+                                            uint32_t baseAddress, int32_t *handle);
+/* 0; -6 table full; translated link status; -26 identification read failed;
+ * -10/-1 board information incomplete; -2 no group answers; -26/-17/-10/-11
+ * start-up settings failed. */
+DRELM_TSY_API int32_t DRELM_TSY_OpenTessary2(int32_t connectionType, const void *linkArg, int32_t node,
+                                             uint32_t baseAddress, int32_t *handle);
+/* 0, -5, or the translated link-close status (the entry is freed anyway). */
+DRELM_TSY_API int32_t DRELM_TSY_CloseTessary(int32_t handle);
+/* 0, -5, -26, -27 not responding, -10, -18 not ready, -11 settings failed. */
+DRELM_TSY_API int32_t DRELM_TSY_Reset(int32_t handle);
+/* 0, -5, -3 null pointer. */
+DRELM_TSY_API int32_t DRELM_TSY_GetInfo(int32_t handle, BoardInfo *info);
+/* 0, -99 family not served, -5 handle outside 0..99, -3 null pointer. */
+DRELM_TSY_API int32_t DRELM_TSY_GetMaxChannels(int32_t handle, int32_t *channels);
+DRELM_TSY_API int32_t DRELM_TSY_GetMaxGroups(int32_t handle, int32_t *groups);
+
+/* ======================================================================
+ * Channel and group settings
+ * ====================================================================== */
+
+DRELM_TSY_API int32_t DRELM_TSY_SetRecordLength(int32_t handle, uint32_t length);
+DRELM_TSY_API int32_t DRELM_TSY_SetChMode(int32_t handle, uint32_t code);
+DRELM_TSY_API int32_t DRELM_TSY_SetTriggerMode(int32_t handle, int32_t mode);
+DRELM_TSY_API int32_t DRELM_TSY_SlScaleEnable(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_SlScaleDisable(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_ZSEnable(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_ZSDisable(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_SetPolarity(int32_t handle, uint32_t polarity);
+DRELM_TSY_API int32_t DRELM_TSY_SetInputRange(int32_t handle, uint32_t range);
+DRELM_TSY_API int32_t DRELM_TSY_SetOffsetMode(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_ResetOffsetMode(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_SetCalibMode(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_ResetCalibMode(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_SetGroupZSThreshold(int32_t handle, uint32_t group, uint32_t threshold);
+DRELM_TSY_API int32_t DRELM_TSY_GetGroupZSThreshold(int32_t handle, uint32_t group, uint32_t *threshold);
+DRELM_TSY_API int32_t DRELM_TSY_SetChannelEnableMask(int32_t handle, int32_t group, uint32_t mask);
+DRELM_TSY_API int32_t DRELM_TSY_SetGroupDCOffset(int32_t handle, uint32_t group, uint32_t offset);
+DRELM_TSY_API int32_t DRELM_TSY_DACOffsetWrite(int32_t handle, uint16_t group, int32_t half, uint16_t offset);
+DRELM_TSY_API int32_t DRELM_TSY_DACOffsetRead(int32_t handle, uint16_t group, int32_t half, uint16_t *offset);
+
+/* ======================================================================
+ * Acquisition and trigger control
+ * ====================================================================== */
+
+DRELM_TSY_API int32_t DRELM_TSY_SWStartAcquisition(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_SWStopAcquisition(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_SetAcquisitionMode(int32_t handle, uint32_t startMode);
+DRELM_TSY_API int32_t DRELM_TSY_SendSWtrigger(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_SetSWTriggerMode(int32_t handle, int32_t mode);
+DRELM_TSY_API int32_t DRELM_TSY_SetExtTriggerInputMode(int32_t handle, int32_t mode);
+DRELM_TSY_API int32_t DRELM_TSY_SetIOLevel(int32_t handle, int32_t level);
+DRELM_TSY_API int32_t DRELM_TSY_SetMaxNumEventsBLT(int32_t handle, uint32_t maxEvents);
+DRELM_TSY_API int32_t DRELM_TSY_SetGroupEnableMask(int32_t handle);
+
+/* ======================================================================
+ * Readout buffer, data transfer, event decoding and time counters
+ * ====================================================================== */
+
+DRELM_TSY_API int32_t DRELM_TSY_MallocReadoutBuffer(int32_t handle, void **buffer, uint32_t *size);
+DRELM_TSY_API int32_t DRELM_TSY_FreeReadoutBuffer(void **buffer);
+DRELM_TSY_API int32_t DRELM_TSY_ReadData(int32_t handle, int32_t mode, void *buffer, uint32_t *bytesRead);
+/* Decodes at most DRELM_TSY_MAX_EVENTS_PER_TRANSFER events into events[]. */
+DRELM_TSY_API int32_t DRELM_TSY_GetEvents(int32_t handle, const uint32_t *buffer, uint32_t words,
+                                          EventRecord *events, uint32_t *eventCount);
+DRELM_TSY_API int32_t DRELM_TSY_GetTotalTime(int32_t handle, uint32_t *value);
+DRELM_TSY_API int32_t DRELM_TSY_GetDeadTime(int32_t handle, uint32_t *value);
+
+/* ======================================================================
+ * Offset and calibration tables
+ * ====================================================================== */
+
+DRELM_TSY_API int32_t DRELM_TSY_UploadOffsetToFlash(int32_t handle, const char *directory);
+DRELM_TSY_API int32_t DRELM_TSY_UploadCalibToFlash(int32_t handle, const char *directory);
+DRELM_TSY_API int32_t DRELM_TSY_LoadOffset(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_LoadCalibration(int32_t handle);
+DRELM_TSY_API int32_t DRELM_TSY_LoadCalibrationFromFiles(int32_t handle, const char *directory);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* DRELM_TESSARY_LIB_H */

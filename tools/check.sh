@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. Usage: tools/check.sh [preset]
+# (release by default; asan and tsan run the sanitizer builds).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-release}"
+tools/install-deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset"
