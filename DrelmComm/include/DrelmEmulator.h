@@ -107,6 +107,13 @@ DRELM_EMU_API int32_t LinkHandleOf(const BoardAddress& address);
 DRELM_EMU_API bool PeekRegister(int32_t linkHandle, uint32_t address, uint32_t* value);
 DRELM_EMU_API bool PokeRegister(int32_t linkHandle, uint32_t address, uint32_t value);
 
+// Appends words to the board's event memory, as if the board had acquired
+// them: a sequence of whole events in the board's wire format (word 0 bits
+// 0-27 give each event's size in words). Block reads then deliver them as
+// they deliver acquired events. False when the link is not open or the
+// words do not split into whole events of non-zero size.
+DRELM_EMU_API bool InjectEvents(int32_t linkHandle, const std::vector<uint32_t>& words);
+
 // Traffic recording. Off until started; Start clears what was recorded.
 DRELM_EMU_API void StartRecording();
 DRELM_EMU_API void StopRecording();
