@@ -132,6 +132,45 @@ DRELM_EMU_API void UseVirtualClock(bool on);
 DRELM_EMU_API void AdvanceClock(uint64_t nanoseconds);
 DRELM_EMU_API uint64_t EmulatedTimeNs();
 
+// ---------------------------------------------------------------------------
+// Flash chip and calibration tables
+//
+// Every board carries a serial DataFlash chip behind its flash registers
+// (0xEF2C control, 0xEF30 data). A new board's flash holds factory tables: an
+// offset table and calibration tables for 64 channels. The calibration load
+// registers (0x1080 | group << 8) fill the board's calibration tables.
+// ---------------------------------------------------------------------------
+
+// The flash chip of a board. Device id 0x25 (264-byte pages), 0x27 (528) or
+// 0x28 (1056); any other id is reported as given, with 528-byte pages. A
+// non-empty file keeps the chip's contents across runs: a file holding an
+// image of the chip is loaded, otherwise it is created from the factory
+// contents.
+struct FlashConfig {
+    uint8_t deviceId = 0x27;
+    std::string file;
+};
+
+// Describe the flash of the board at an address; takes effect the next time
+// the board is created, as ConfigureBoard does.
+DRELM_EMU_API void ConfigureFlash(const BoardAddress& address, const FlashConfig& config);
+
+// The chip behind the link's back, by linear byte address (page × page size
+// + offset, wrapping at the chip's end). No traffic, no busy time. False
+// when the link is not open.
+DRELM_EMU_API bool ReadFlash(int32_t linkHandle, uint32_t address, uint32_t count, std::vector<uint8_t>* bytes);
+DRELM_EMU_API bool WriteFlash(int32_t linkHandle, uint32_t address, const std::vector<uint8_t>& bytes);
+DRELM_EMU_API bool FlashPageSize(int32_t linkHandle, uint32_t* pageSize);
+
+// The calibration table that load words have filled: 4096 entries (0 where
+// none was loaded), for sign 0 NEG / 1 POS, kind 0 DACDU / 1 DACUD and a
+// channel of the board. False for a link that is not open or coordinates the
+// board doesn't have.
+DRELM_EMU_API bool ReadCalibrationTable(int32_t linkHandle, int sign, int kind, int channel,
+                                        std::vector<uint16_t>* entries);
+// Load words the board has taken since it was created.
+DRELM_EMU_API uint64_t CalibrationWordsLoaded(int32_t linkHandle);
+
 }  // namespace drelm::emu
 
 #endif  // DRELM_EMULATOR_H
