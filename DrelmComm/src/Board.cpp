@@ -2,7 +2,10 @@
 
 #include <climits>
 
+#include <iostream>
+
 #include "EmulatorClock.h"
+#include "FactoryTables.h"
 #include "LinkStatus.h"
 
 namespace drelm::emu {
@@ -12,14 +15,17 @@ constexpr uint64_t kNsPerUs = 1000;
 
 }  // namespace
 
-Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock)
+Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock, const FlashConfig& flash)
     : config_(ResolvedConfig(config)),
       generation_(generation),
       clock_(clock),
       rom_(config_),
       registers_(static_cast<uint32_t>(config_.channels) / 8),
-      acquisition_(uint64_t{config_.runLatencyUs} * kNsPerUs) {
+      acquisition_(uint64_t{config_.runLatencyUs} * kNsPerUs),
+      flashConfig_(flash) {
     StoreIdentity();
+    // A board whose flash lives in a file reads (or starts) it at power-up.
+    if (!flashConfig_.file.empty()) Flash();
 }
 
 // The revision and board-information registers read what the description
@@ -143,9 +149,29 @@ bool Board::Poke(uint32_t address, uint32_t value) {
     return true;
 }
 
-void Board::FlashControlWrite(uint32_t) {}
-void Board::FlashDataWrite(uint32_t) {}
-uint32_t Board::FlashDataRead() { return 0xFF; }
-void Board::CalibrationLoadWrite(uint32_t, uint32_t) {}
+DataFlash& Board::Flash() {
+    if (!flash_) {
+        flash_ = std::make_unique<DataFlash>(flashConfig_.deviceId);
+        WriteFactoryTables(*flash_);
+        if (!flashConfig_.file.empty() && !flash_->AttachFile(flashConfig_.file))
+            std::cerr << "DrelmComm emulator: cannot keep the flash in " << flashConfig_.file
+                      << "; its contents last only while the board exists\n";
+    }
+    return *flash_;
+}
+
+const CalibrationTables& Board::Calibration() {
+    if (!calibration_) calibration_ = std::make_unique<CalibrationTables>(config_.channels);
+    return *calibration_;
+}
+
+void Board::FlashControlWrite(uint32_t value) { Flash().WriteControl(value, clock_.NowNs()); }
+void Board::FlashDataWrite(uint32_t value) { Flash().WriteData(value, clock_.NowNs()); }
+uint32_t Board::FlashDataRead() { return Flash().ReadData(clock_.NowNs()); }
+
+void Board::CalibrationLoadWrite(uint32_t group, uint32_t value) {
+    Calibration();
+    calibration_->Load(group, value);
+}
 
 }  // namespace drelm::emu

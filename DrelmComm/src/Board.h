@@ -15,10 +15,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "Acquisition.h"
+#include "CalibrationTables.h"
+#include "DataFlash.h"
 #include "DrelmEmulator.h"
 #include "EventMemory.h"
 #include "IdentificationRom.h"
@@ -32,7 +35,8 @@ class Board {
 public:
     // `config` is taken through ResolvedConfig; `generation` tells which
     // description of the address the board was made from.
-    Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock);
+    Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock,
+          const FlashConfig& flash = FlashConfig{});
 
     // Everything below needs this mutex held.
     std::mutex& Mutex() { return mutex_; }
@@ -58,6 +62,11 @@ public:
     bool InjectEvents(const std::vector<uint32_t>& words) { return events_.Append(words); }
     uint64_t SoftwareTriggers() const { return acquisition_.SoftwareTriggers(); }
 
+    // The flash chip and the loaded calibration tables, made on first use
+    // (a chip holds megabytes, and most boards never touch theirs).
+    DataFlash& Flash();
+    const CalibrationTables& Calibration();
+
 private:
     bool Recovering(uint64_t now) const { return now < resetEndNs_; }
     // The value a read sees: stored bits plus what time and state add.
@@ -66,13 +75,12 @@ private:
     void StoreIdentity();
     static bool IsComputed(uint32_t address);
 
-    // The serial flash chip behind 0xEF2C/0xEF30. Until the chip is built,
-    // it takes every write and reads as erased.
+    // The serial flash chip behind 0xEF2C/0xEF30.
     void FlashControlWrite(uint32_t value);
     void FlashDataWrite(uint32_t value);
     uint32_t FlashDataRead();
-    // Calibration table entries (group 0x80): loaded into the board's
-    // correction logic, which is not emulated; accepted.
+    // Calibration table entries (group 0x80): each write is one load word
+    // for the board's calibration tables.
     void CalibrationLoadWrite(uint32_t group, uint32_t value);
 
     std::mutex mutex_;
@@ -85,6 +93,9 @@ private:
     EventMemory events_;
     uint64_t resetEndNs_ = 0;
     std::array<uint64_t, reg::kMaxGroups> busyEndNs_{};
+    FlashConfig flashConfig_;
+    std::unique_ptr<DataFlash> flash_;
+    std::unique_ptr<CalibrationTables> calibration_;
 };
 
 }  // namespace drelm::emu
