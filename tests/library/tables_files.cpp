@@ -129,7 +129,7 @@ TEST(TableFileReader, SplitsLinesAt19CharactersAndKeepsALastLineWithoutEnd) {
     EXPECT_EQ(Lines(std::string(40, '7')),
               (std::vector<std::string>{std::string(19, '7'), std::string(19, '7'), "77"}));
     EXPECT_EQ(Lines(""), std::vector<std::string>{});
-    EXPECT_EQ(Lines(std::string("12\0" "34\n5\n", 7)), (std::vector<std::string>{"12", "5\n"}));
+    EXPECT_EQ(Lines(std::string("12\0" "34\n5\n", 8)), (std::vector<std::string>{"12", "5\n"}));
 }
 
 TEST(TableFileReader, AFileThatCannotBeOpenedIsReported) {

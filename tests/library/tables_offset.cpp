@@ -134,9 +134,11 @@ TEST_F(OffsetEdgeTest, AnUnknownChipIsAnErrorAndNothingIsWritten) {
     Record();
     EXPECT_EQ(DRELM_TSY_UploadOffsetToFlash(h, dir.Path().c_str()), DRELM_TSY_GenericError);
     EXPECT_EQ(DRELM_TSY_LoadOffset(h), DRELM_TSY_GenericError);
-    for (const Access& a : RegisterAccesses(Traffic()))
-        if (a.op == Op::WriteRegister)
+    for (const Access& a : RegisterAccesses(Traffic())) {
+        if (a.op == Op::WriteRegister) {
             EXPECT_TRUE(a.address == kFlashControl || (a.address == kFlashData && a.value == 0x9F)) << Describe(a);
+        }
+    }
     EXPECT_EQ(Peek(h, DcOffset(0)), 0x12345678u);
 }
 
