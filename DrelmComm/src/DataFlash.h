@@ -17,11 +17,12 @@
 
 namespace drelm::emu {
 
-// How long the chip stays busy after each kind of array operation.
+// How long the chip stays busy after each kind of array operation: shorter
+// than a real chip's, so that a board's tables upload in well under a second.
 struct FlashTiming {
-    uint64_t transferNs = 200'000;    // page to buffer
-    uint64_t eraseNs = 2'000'000;     // page erase
-    uint64_t programNs = 3'000'000;   // buffer to page, with its built-in erase
+    uint64_t transferNs = 100'000;    // page to buffer
+    uint64_t eraseNs = 500'000;       // page erase
+    uint64_t programNs = 800'000;     // buffer to page, with its built-in erase
 };
 
 class DataFlash {

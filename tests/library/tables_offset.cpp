@@ -51,7 +51,10 @@ TEST_P(OffsetTableTest, UploadLeavesTheNeighbouringCalibrationTablesAlone) {
     const auto after = FlashBytes(h, 7936 * 528, 528 * 256);
     TableDirectory dir;
     dir.WriteLines("DAC_Offset_NEG.txt", kNeg);
+    ::testing::internal::CaptureStdout();
     ASSERT_EQ(DRELM_TSY_UploadOffsetToFlash(h, dir.Path().c_str()), 0);
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find("DAC_Offset_POS.txt offset file does not exist"),
+              std::string::npos);
     EXPECT_EQ(FlashBytes(h, 7934 * 528, 528), before);
     EXPECT_EQ(FlashBytes(h, 7936 * 528, 528 * 256), after);
 }

@@ -47,7 +47,7 @@ bool DumpFlashTables(int32_t handle, int32_t channels, const std::string& direct
         std::string text;
         for (int g = 0; g < kGroupsInOffsetTable; ++g) {
             char line[16];
-            std::snprintf(line, sizeof line, "0x%04X\n", page[4 * g + 2 * sign] | (page[4 * g + 2 * sign + 1] << 8));
+            std::snprintf(line, sizeof line, "%04X\n", page[4 * g + 2 * sign] | (page[4 * g + 2 * sign + 1] << 8));
             text += line;
         }
         if (!WriteFile(OffsetFilePath(directory.c_str(), sign), text, error)) return false;
