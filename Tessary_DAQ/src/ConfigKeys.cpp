@@ -97,7 +97,6 @@ LineOutcome GnuplotPath(ParseState& state, std::string_view key, std::string_vie
         ReportTextTooLong(state, key, kPathFieldSize - 1);
         return LineOutcome::Failed;
     }
-    state.gnuplotPathMissing = false;
     WarnWithoutSeparator(state, key, value);
     return LineOutcome::Applied;
 }

@@ -21,14 +21,16 @@ constexpr std::string_view kDefaultOutputFolder = "Tessary_output";
 constexpr std::string_view kDefaultOutfileName = "run0";
 
 // A default path that does not fit its field is left empty; the file must
-// then set it, which the end-of-file check enforces.
+// then set it, which the end-of-file check enforces. The gnuplot default is
+// the shorter one: when it does not fit, no OUTFILE_PATH value fits either,
+// so the output path check refuses such a folder in any case.
 void SetDefaults(ParseState& state) {
     const std::string separator(1, platform::PathSeparator());
     const std::string outfilePath = std::string(state.userFolder) + std::string(kDefaultOutputFolder) + separator;
     const std::string gnuplotPath = std::string(state.userFolder) + separator;
     DaqConfig& config = state.config;
     state.outfilePathMissing = !CopyText(config.outfilePath, sizeof config.outfilePath, outfilePath);
-    state.gnuplotPathMissing = !CopyText(config.gnuplotPath, sizeof config.gnuplotPath, gnuplotPath);
+    CopyText(config.gnuplotPath, sizeof config.gnuplotPath, gnuplotPath);
     CopyText(config.outfileName, sizeof config.outfileName, kDefaultOutfileName);
 }
 
@@ -75,11 +77,6 @@ int CheckComplete(ParseState& state) {
         state.messages << "The default output path " << state.userFolder << kDefaultOutputFolder
                        << platform::PathSeparator() << " is longer than " << kPathFieldSize - 1
                        << " characters: set OUTFILE_PATH\n";
-        return kConfigParsingError;
-    }
-    if (state.gnuplotPathMissing) {
-        state.messages << "The default gnuplot path " << state.userFolder << platform::PathSeparator()
-                       << " is longer than " << kPathFieldSize - 1 << " characters: set GNUPLOT_PATH\n";
         return kConfigParsingError;
     }
     // Without a board there is nothing to read and no board to size the
