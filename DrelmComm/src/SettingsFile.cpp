@@ -56,7 +56,7 @@ std::string SetNumber(BoardConfig& config, const std::string& value) {
 }
 
 std::string SetChannels(BoardConfig& config, const std::string& value) {
-    if (value != "64" && value != "32") return "channels must be 64 or 32";
+    if (value != "64" && value != "32") return "must be 64 or 32";
     config.channels = value == "64" ? 64 : 32;
     return {};
 }
@@ -74,10 +74,10 @@ std::string SetLinkInfo(BoardConfig& config, const std::string& value) {
         if (c == ',') c = ' ';
     const std::vector<std::string> bytes = Words(spaced);
     uint8_t info[4] = {};
-    if (bytes.size() != 4) return "link_info takes four bytes";
+    if (bytes.size() != 4) return "takes four bytes";
     for (std::size_t i = 0; i < 4; ++i) {
         uint32_t number = 0;
-        if (!ParseNumber(bytes[i], kByte, number)) return "link_info bytes are numbers from 0 to 255";
+        if (!ParseNumber(bytes[i], kByte, number)) return "takes numbers from 0 to 255";
         info[i] = static_cast<uint8_t>(number);
     }
     std::copy(info, info + 4, config.linkInfo);
