@@ -14,9 +14,13 @@ BoardRegistry& BoardRegistry::Instance() {
     return registry;
 }
 
-BoardRegistry::BoardRegistry() { LoadSettingsLocked(); }
+BoardRegistry::BoardRegistry() = default;
 
+// The settings file is read at first use, not when the registry is made, so
+// that a ResetEmulator as the very first call reads it once.
 void BoardRegistry::LoadSettingsLocked() {
+    if (settingsLoaded_) return;
+    settingsLoaded_ = true;
     for (const SettingsFile::Entry& entry : SettingsFile::LoadFromEnvironment())
         descriptions_[NormalizedAddress(entry.address)] = Description{entry.config, nextGeneration_++, entry.flash};
 }
@@ -31,6 +35,7 @@ void BoardRegistry::Reset() {
     linkAddresses_.clear();
     boards_.clear();
     descriptions_.clear();
+    settingsLoaded_ = false;
     LoadSettingsLocked();
 }
 
@@ -43,6 +48,7 @@ BoardRegistry::Description& BoardRegistry::Describe(const BoardAddress& key) {
 void BoardRegistry::ConfigureFlash(const BoardAddress& address, const FlashConfig& flash) {
     const BoardAddress key = NormalizedAddress(address);
     std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
     Describe(key).flash = flash;
     auto board = boards_.find(key);
     if (board != boards_.end()) {
@@ -54,6 +60,7 @@ void BoardRegistry::ConfigureFlash(const BoardAddress& address, const FlashConfi
 void BoardRegistry::Configure(const BoardAddress& address, const BoardConfig& config) {
     const BoardAddress key = NormalizedAddress(address);
     std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
     Describe(key).config = config;
     // A board that is not open is made anew from the description at its next
     // open; an open one keeps running as it is until then.
@@ -71,6 +78,7 @@ bool BoardRegistry::IsKnownHost(const std::string& host) {
     probe.host = host;
     const BoardAddress key = NormalizedAddress(probe);
     std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
     for (const auto& [address, description] : descriptions_)
         if (address.connectionType == DRELM_LINK_ETHERNET && address.host == key.host) return true;
     return false;
@@ -86,6 +94,7 @@ int32_t BoardRegistry::NextHandleLocked() {
 int32_t BoardRegistry::Open(const BoardAddress& address, int32_t& linkHandle) {
     const BoardAddress key = NormalizedAddress(address);
     std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
     const auto description = descriptions_.find(key);
     const uint64_t generation = description == descriptions_.end() ? 0 : description->second.generation;
     auto found = boards_.find(key);

@@ -57,6 +57,7 @@ private:
     Description& Describe(const BoardAddress& key);
 
     std::mutex mutex_;
+    bool settingsLoaded_ = false;
     uint64_t nextGeneration_ = 1;
     int32_t nextHandle_ = 0;
     std::map<BoardAddress, Description, AddressOrder> descriptions_;

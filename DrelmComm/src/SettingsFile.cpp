@@ -20,6 +20,14 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// User text quoted in a message, with control and non-ASCII bytes shown as '?'.
+std::string Printable(const std::string& text) {
+    std::string out = text.substr(0, 64);
+    for (char& c : out)
+        if (c < 0x20 || c > 0x7E) c = '?';
+    return out;
+}
+
 std::vector<std::string> Words(const std::string& text) {
     std::vector<std::string> words;
     std::istringstream in(text);
@@ -57,7 +65,7 @@ std::string SetNumber(BoardConfig& config, const std::string& value) {
 }
 
 std::string SetChannels(BoardConfig& config, const std::string& value) {
-    if (value != "64" && value != "32") return "channels must be 64 or 32";
+    if (value != "64" && value != "32") return "must be 64 or 32";
     config.channels = value == "64" ? 64 : 32;
     return {};
 }
@@ -75,10 +83,10 @@ std::string SetLinkInfo(BoardConfig& config, const std::string& value) {
         if (c == ',') c = ' ';
     const std::vector<std::string> bytes = Words(spaced);
     uint8_t info[4] = {};
-    if (bytes.size() != 4) return "link_info takes four bytes";
+    if (bytes.size() != 4) return "takes four bytes";
     for (std::size_t i = 0; i < 4; ++i) {
         uint32_t number = 0;
-        if (!ParseNumber(bytes[i], kByte, number)) return "link_info bytes are numbers from 0 to 255";
+        if (!ParseNumber(bytes[i], kByte, number)) return "takes numbers from 0 to 255";
         info[i] = static_cast<uint8_t>(number);
     }
     std::copy(info, info + 4, config.linkInfo);
@@ -138,7 +146,7 @@ std::string ParseSection(const std::string& inside, BoardAddress& address) {
     const Type* type = nullptr;
     for (const Type& t : kTypes)
         if (w[0] == t.name) type = &t;
-    if (!type) return "unknown connection '" + w[0] + "' (usb, optical, adapter, ethernet, vme)";
+    if (!type) return "unknown connection '" + Printable(w[0]) + "' (usb, optical, adapter, ethernet, vme)";
     address = BoardAddress{};
     address.connectionType = type->type;
     if (type->type == DRELM_LINK_ETHERNET) {
@@ -228,7 +236,7 @@ std::vector<SettingsFile::Entry> SettingsFile::Parse(std::istream& in, const std
         const std::string name = Trim(line.substr(0, equals));
         const std::string value = Trim(line.substr(equals + 1));
         if (!current) {
-            report(number, "key '" + name + "' before any board section");
+            report(number, "key '" + Printable(name) + "' before any board section");
             continue;
         }
         if (name.rfind("flash_", 0) == 0) {
@@ -240,7 +248,7 @@ std::vector<SettingsFile::Entry> SettingsFile::Parse(std::istream& in, const std
         for (const Key& k : kKeys)
             if (name == k.name) key = &k;
         if (!key) {
-            report(number, "unknown key '" + name + "'");
+            report(number, name.empty() ? std::string("no key before '='") : "unknown key '" + Printable(name) + "'");
             continue;
         }
         const std::string error = key->apply(current->config, value);
