@@ -53,6 +53,10 @@ const FlashState& CurrentFlashState();
 // Serialises whole flash jobs across threads.
 std::unique_lock<std::mutex> FlashSession();
 
+// The chip's 24-bit address field for a page and an offset, with the page
+// taken modulo the chip's page count and the offset modulo 2^page shift.
+uint32_t FlashAddressField(uint32_t page, uint32_t offset);
+
 // 0, or kFlashUnknownDevice (-7).
 int32_t FlashIdentify(int32_t board);
 // 0, -5 when the flash is not identified, Timeout (-18) when the chip never

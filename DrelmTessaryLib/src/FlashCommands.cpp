@@ -50,8 +50,7 @@ uint8_t Receive(int32_t board) {
 
 // The chip's 24-bit address field, bits 16-23 first.
 void SendAddress(int32_t board, uint32_t page, uint32_t offset) {
-    const Chip& chip = CurrentChip();
-    const uint32_t field = ((page % chip.pageCount) << chip.pageShift) | (offset & ((1u << chip.pageShift) - 1));
+    const uint32_t field = FlashAddressField(page, offset);
     Send(board, static_cast<uint8_t>(field >> 16));
     Send(board, static_cast<uint8_t>(field >> 8));
     Send(board, static_cast<uint8_t>(field));
@@ -69,6 +68,11 @@ int32_t PageCommand(int32_t board, uint8_t opcode, uint16_t page) {
 }  // namespace
 
 const FlashState& CurrentFlashState() { return g_state; }
+
+uint32_t FlashAddressField(uint32_t page, uint32_t offset) {
+    const Chip& chip = CurrentChip();
+    return ((page % chip.pageCount) << chip.pageShift) | (offset & ((1u << chip.pageShift) - 1));
+}
 
 std::unique_lock<std::mutex> FlashSession() { return std::unique_lock<std::mutex>(g_session); }
 

@@ -16,12 +16,8 @@ void Control(int32_t board, uint32_t value) { LinkWriteRegister(Board(board).lin
 
 void Send(int32_t board, uint8_t byte) { LinkWriteRegister(Board(board).linkHandle, kFlashData, byte); }
 
-uint32_t PageShift(uint32_t pageSize) { return pageSize == 264 ? 9 : pageSize == 1056 ? 11 : 10; }
-
-uint32_t PageCount(uint32_t pageSize) { return pageSize == 264 ? 4096 : 8192; }
-
 void ProgramWholePage(int32_t board, uint32_t page, const uint8_t* source, uint32_t pageSize) {
-    const uint32_t field = (page % PageCount(pageSize)) << PageShift(pageSize);
+    const uint32_t field = FlashAddressField(page, 0);
     Control(board, kFlashSelect);
     Send(board, kFlashProgramThroughBuffer);
     Send(board, static_cast<uint8_t>(field >> 16));
