@@ -67,12 +67,12 @@ TEST(DecoderWireFormat, TimestampHighBitsAndPresentBitsOf0x0000AB05) {
 TEST(DecoderWireFormat, EveryCombinationOfPresentBits) {
     for (uint32_t present = 0; present < 16; ++present) {
         SCOPED_TRACE(present);
-        EventSpec spec;
-        spec.triggerIndex = present;
+        EventShape shape;
+        shape.triggerIndex = present;
         for (uint32_t p = 0; p < 4; ++p)
-            if (present >> p & 1) spec.blocks[p] = Block(static_cast<uint16_t>(0x8001u | 1u << (p + 4)));
+            if (present >> p & 1) shape.blocks[p] = Block(static_cast<uint16_t>(0x8001u | 1u << (p + 4)));
         std::vector<uint32_t> raw;
-        AppendEvent(raw, spec);
+        AppendEvent(raw, shape);
         const ExactWords words(raw);
         auto records = PatternedRecords();
         const Decoded d = Decode(words, records);
@@ -82,7 +82,7 @@ TEST(DecoderWireFormat, EveryCombinationOfPresentBits) {
         for (uint32_t p = 0; p < 4; ++p) {
             const EventBlock& b = records[0].blocks[p];
             if (present >> p & 1) {
-                EXPECT_EQ(b.channelMask, spec.blocks[p]->channelMask) << "block " << p;
+                EXPECT_EQ(b.channelMask, shape.blocks[p]->channelMask) << "block " << p;
                 EXPECT_EQ(b.amplitudes, words.HalfAt(cursor + 1)) << "block " << p;
                 const uint32_t channel0 = 16 * p;
                 EXPECT_EQ(b.amplitudes[0], AmplitudeOf(channel0)) << "block " << p;
@@ -138,11 +138,11 @@ TEST(DecoderWireFormat, BlockLengthFollowsTheChannelCount) {
                           {0x000F, 3}, {0x001F, 4}, {0x7FFF, 9}, {0xFFFF, 9}, {0xAAAA, 5}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mask);
-        EventSpec spec;
-        spec.blocks[0] = Block(c.mask);
-        spec.blocks[2] = Block(0x0001, 0x123);
+        EventShape shape;
+        shape.blocks[0] = Block(c.mask);
+        shape.blocks[2] = Block(0x0001, 0x123);
         std::vector<uint32_t> raw;
-        const uint32_t size = AppendEvent(raw, spec);
+        const uint32_t size = AppendEvent(raw, shape);
         ASSERT_EQ(size, 4 + c.blockWords + 2);
         const ExactWords words(raw);
         auto records = PatternedRecords();
@@ -153,10 +153,10 @@ TEST(DecoderWireFormat, BlockLengthFollowsTheChannelCount) {
 }
 
 TEST(DecoderWireFormat, AmplitudesPackTwoToAWordLowHalfFirst) {
-    EventSpec spec;
-    spec.blocks[1] = BlockSpec{0x0505, 0, false, false, {0x8001, 0x3FFF, 0x1234}};  // odd count: 3
+    EventShape shape;
+    shape.blocks[1] = BlockShape{0x0505, 0, false, false, {0x8001, 0x3FFF, 0x1234}};  // odd count: 3
     std::vector<uint32_t> raw;
-    AppendEvent(raw, spec);
+    AppendEvent(raw, shape);
     ASSERT_EQ(raw.size(), 4u + 3u);
     EXPECT_EQ(raw[5], 0x3FFF8001u);
     EXPECT_EQ(raw[6], 0x00001234u);

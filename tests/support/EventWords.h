@@ -12,7 +12,7 @@
 
 namespace tessary_test {
 
-struct BlockSpec {
+struct BlockShape {
     uint16_t channelMask = 0;
     uint16_t headerField = 0;  // 12 bits
     bool headerFlag = false;
@@ -22,16 +22,16 @@ struct BlockSpec {
     std::vector<uint16_t> amplitudes;
 };
 
-struct EventSpec {
+struct EventShape {
     uint32_t triggerIndex = 0;  // 24 bits
     uint64_t timestamp = 0;     // 48 bits
-    std::array<std::optional<BlockSpec>, 4> blocks;
+    std::array<std::optional<BlockShape>, 4> blocks;
     // Word 0 bits 0-27; the real size when not given.
     std::optional<uint32_t> sizeField;
 };
 
-inline BlockSpec Block(uint16_t channelMask, uint16_t headerField = 0) {
-    BlockSpec block;
+inline BlockShape Block(uint16_t channelMask, uint16_t headerField = 0) {
+    BlockShape block;
     block.channelMask = channelMask;
     block.headerField = headerField;
     return block;
@@ -39,13 +39,13 @@ inline BlockSpec Block(uint16_t channelMask, uint16_t headerField = 0) {
 
 inline uint16_t AmplitudeOf(uint32_t channel) { return static_cast<uint16_t>(100 + 37 * channel); }
 
-inline uint32_t BlockHeaderWord(const BlockSpec& b) {
+inline uint32_t BlockHeaderWord(const BlockShape& b) {
     return b.channelMask | (uint32_t{b.headerField} & 0xFFFu) << 16 | uint32_t{b.headerFlag} << 28 |
            uint32_t{b.pileUp} << 31;
 }
 
 // Appends one event to `out` and returns its size in words.
-inline uint32_t AppendEvent(std::vector<uint32_t>& out, const EventSpec& e) {
+inline uint32_t AppendEvent(std::vector<uint32_t>& out, const EventShape& e) {
     const size_t start = out.size();
     uint32_t present = 0;
     for (uint32_t p = 0; p < 4; ++p)
@@ -56,7 +56,7 @@ inline uint32_t AppendEvent(std::vector<uint32_t>& out, const EventSpec& e) {
     out.push_back(static_cast<uint32_t>(e.timestamp));
     for (uint32_t p = 0; p < 4; ++p) {
         if (!e.blocks[p]) continue;
-        const BlockSpec& b = *e.blocks[p];
+        const BlockShape& b = *e.blocks[p];
         out.push_back(BlockHeaderWord(b));
         std::vector<uint16_t> amps = b.amplitudes;
         if (amps.empty())
@@ -71,8 +71,8 @@ inline uint32_t AppendEvent(std::vector<uint32_t>& out, const EventSpec& e) {
 }
 
 // An event with every channel of `blocks` blocks present (the largest event).
-inline EventSpec FullEvent(uint32_t blocks, uint32_t triggerIndex) {
-    EventSpec e;
+inline EventShape FullEvent(uint32_t blocks, uint32_t triggerIndex) {
+    EventShape e;
     e.triggerIndex = triggerIndex;
     e.timestamp = 1000ull * triggerIndex;
     for (uint32_t p = 0; p < blocks; ++p) e.blocks[p] = Block(0xFFFF);
