@@ -18,6 +18,9 @@ constexpr uint32_t kMaxWordsPerRead = 0x200000;
 // A link that keeps answering "more may follow" without moving a word would
 // otherwise hold the board's lock forever.
 constexpr int kMaxEmptyReads = 100;
+// The largest event: a 4-word header and four full 16-channel blocks. When
+// less room than that is left, empty reads mean the next event does not fit.
+constexpr uint32_t kLargestEventWords = 4 + 4 * 9;
 
 struct Transfer {
     int32_t status;
@@ -31,10 +34,11 @@ bool Plausible(int32_t moved, uint32_t asked) { return moved >= 0 && static_cast
 
 // Mode 0: block reads until the board ends the transfer.
 Transfer ReadUntilEnd(const BoardEntry& entry, uint8_t* buffer) {
+    const uint32_t limit = entry.readoutBufferSize;
     uint32_t bytes = 0;
     int emptyReads = 0;
     for (;;) {
-        uint32_t room = (entry.readoutBufferSize - bytes) / 4;
+        uint32_t room = (limit - bytes) / 4;
         if (room > kMaxWordsPerRead) room = kMaxWordsPerRead;
         if (room == 0) return Failed(DRELM_TSY_OutOfMemory);
         int32_t moved = 0;
@@ -44,7 +48,8 @@ Transfer ReadUntilEnd(const BoardEntry& entry, uint8_t* buffer) {
         bytes += 4 * static_cast<uint32_t>(moved);
         if (status == DRELM_COMM_END_OF_TRANSFER) return {DRELM_TSY_Success, bytes};
         emptyReads = moved == 0 ? emptyReads + 1 : 0;
-        if (emptyReads == kMaxEmptyReads) return Failed(DRELM_TSY_GenericError);
+        if (emptyReads == kMaxEmptyReads)
+            return Failed(room < kLargestEventWords ? DRELM_TSY_OutOfMemory : DRELM_TSY_GenericError);
     }
 }
 
