@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "BoardTable.h"
 #include "EmulatedBoards.h"
 
 namespace tessary_test {
@@ -66,10 +67,19 @@ TEST_F(ReadoutBufferTest, RefusesBadHandlesNullPointersAndOtherFamilies) {
     EXPECT_EQ(DRELM_TSY_MallocReadoutBuffer(handle, &buffer, nullptr), DRELM_TSY_InvalidParam);
     EXPECT_EQ(buffer, reinterpret_cast<void*>(0x1));
 
-    drelm::emu::BoardConfig other;
-    other.familyCode = 17;
-    const int32_t foreign = OpenBoard(1, &other);
-    EXPECT_EQ(DRELM_TSY_MallocReadoutBuffer(foreign, &buffer, &size), DRELM_TSY_UnsupportedBoard);
+    // Boards of another family or form cannot be opened; an entry that
+    // says so is made by hand.
+    drelm::tsy::BoardEntry& entry = drelm::tsy::Board(handle);
+    const int32_t familyCode = entry.familyCode;
+    const int32_t formIndex = entry.formIndex;
+    entry.familyCode = 8;
+    EXPECT_EQ(DRELM_TSY_MallocReadoutBuffer(handle, &buffer, &size), DRELM_TSY_UnsupportedBoard);
+    entry.familyCode = familyCode;
+    for (const int32_t form : {-1, 4, 1000}) {
+        entry.formIndex = form;
+        EXPECT_EQ(DRELM_TSY_MallocReadoutBuffer(handle, &buffer, &size), DRELM_TSY_UnsupportedBoard) << form;
+    }
+    entry.formIndex = formIndex;
     EXPECT_EQ(buffer, reinterpret_cast<void*>(0x1));
     EXPECT_EQ(size, 7u);
 }
@@ -83,6 +93,10 @@ TEST_F(ReadoutBufferTest, FreeTakesNullInnerPointerAndRefusesNull) {
 // Both counters read their register once and hand it back unchanged.
 TEST_F(ReadoutBufferTest, TimeCountersReadTheirRegisters) {
     const int32_t handle = OpenBoard();
+    // A run of a few counter units, so that the total time is not 0.
+    ASSERT_EQ(DRELM_TSY_SetRegisterBitMask(handle, 0x8100, 1u << 2), 0);
+    drelm::emu::AdvanceClock(50'000'000);
+    ASSERT_GT(Peek(handle, 0x81C8), 0u);
     struct Case {
         const char* name;
         int32_t (*get)(int32_t, uint32_t*);
@@ -92,12 +106,12 @@ TEST_F(ReadoutBufferTest, TimeCountersReadTheirRegisters) {
                           {"dead time", &DRELM_TSY_GetDeadTime, 0x81CC}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Poke(handle, c.address, 0xCAFE1234);
-        uint32_t value = 0;
+        const uint32_t expected = Peek(handle, c.address);
+        uint32_t value = ~expected;
         Record();
         ASSERT_EQ(c.get(handle, &value), DRELM_TSY_Success);
-        EXPECT_EQ(value, 0xCAFE1234u);
-        EXPECT_TRUE(TrafficIs(Traffic(), {Read(c.address, 0xCAFE1234)}));
+        EXPECT_EQ(value, expected);
+        EXPECT_TRUE(TrafficIs(Traffic(), {Read(c.address, expected)}));
 
         Fault fault;
         fault.op = Op::ReadRegister;

@@ -107,14 +107,14 @@ TEST_F(ReadoutTest, ModeZeroStopsAtTheEventsPerTransferLimit) {
     const int32_t handle = OpenWithBuffer(32);
     ASSERT_EQ(Peek(handle, kMaxEventsPerTransfer), 1023u);
     std::vector<uint32_t> events;
-    for (uint32_t i = 0; i < 1025; ++i) AppendEvent(events, FullEvent(2, i));
+    for (uint32_t i = 0; i < 1024; ++i) AppendEvent(events, FullEvent(2, i));
     Inject(handle, events);
     uint32_t bytes = 0;
     ASSERT_EQ(DRELM_TSY_ReadData(handle, 0, buffer_, &bytes), DRELM_TSY_Success);
     ASSERT_EQ(bytes, 1023u * 22 * 4);
     EXPECT_EQ(Received(bytes), std::vector<uint32_t>(events.begin(), events.begin() + 1023 * 22));
     ASSERT_EQ(DRELM_TSY_ReadData(handle, 0, buffer_, &bytes), DRELM_TSY_Success);
-    ASSERT_EQ(bytes, 2u * 22 * 4);
+    ASSERT_EQ(bytes, 1u * 22 * 4);
     EXPECT_EQ(Received(bytes), std::vector<uint32_t>(events.begin() + 1023 * 22, events.end()));
 }
 
@@ -122,10 +122,13 @@ TEST_F(ReadoutTest, ModeZeroStopsAtTheEventsPerTransferLimit) {
 TEST_F(ReadoutTest, ModeZeroBufferFullIsOutOfMemory) {
     const int32_t handle = OpenWithBuffer(32);
     ASSERT_EQ(size_, 90040u);
-    Poke(handle, kMaxEventsPerTransfer, 2000);
+    Poke(handle, kMaxEventsPerTransfer, 2000);  // the buffer, not the event limit, ends the first read
     std::vector<uint32_t> events;
-    for (uint32_t i = 0; i < 1023; ++i) AppendEvent(events, FullEvent(2, i));
-    AppendEvent(events, EventShape{});  // 4 words: the buffer is now exactly full
+    for (uint32_t i = 0; i < 1022; ++i) AppendEvent(events, FullEvent(2, i));
+    EventShape last = FullEvent(2, 1022);
+    last.blocks[2] = Block(0x0001);
+    last.blocks[3] = Block(0x8000);
+    AppendEvent(events, last);  // 26 words: the buffer is now exactly full
     ASSERT_EQ(events.size() * 4, 90040u);
     AppendEvent(events, FullEvent(2, 5000));
     Inject(handle, events);
@@ -134,6 +137,25 @@ TEST_F(ReadoutTest, ModeZeroBufferFullIsOutOfMemory) {
     EXPECT_EQ(DRELM_TSY_ReadData(handle, 0, buffer_, &bytes), DRELM_TSY_OutOfMemory);
     EXPECT_EQ(bytes, 0u);
     EXPECT_TRUE(TrafficIs(Traffic(), {BlockRead(90040 / 4, 0)})) << "no read with no room";
+}
+
+// Less room is left than the next event needs: the link moves nothing more,
+// and after a bounded number of empty reads the buffer counts as full.
+TEST_F(ReadoutTest, ModeZeroEventThatCannotFitTheRoomLeftIsOutOfMemory) {
+    const int32_t handle = OpenWithBuffer(32);
+    Poke(handle, kMaxEventsPerTransfer, 2000);
+    std::vector<uint32_t> events;
+    for (uint32_t i = 0; i < 1022; ++i) AppendEvent(events, FullEvent(2, i));  // 26 words of room left
+    AppendEvent(events, FullEvent(4, 1022));                                  // 40 words
+    Inject(handle, events);
+    uint32_t bytes = 0xDEAD;
+    Record();
+    EXPECT_EQ(DRELM_TSY_ReadData(handle, 0, buffer_, &bytes), DRELM_TSY_OutOfMemory);
+    EXPECT_EQ(bytes, 0u);
+    const std::vector<Access> traffic = Traffic();
+    ASSERT_EQ(traffic.size(), 101u);
+    EXPECT_TRUE(TrafficIs({traffic[0]}, {BlockRead(1022 * 22, 0)}));
+    for (size_t i = 1; i < traffic.size(); ++i) EXPECT_TRUE(TrafficIs({traffic[i]}, {BlockRead(0, 0)})) << i;
 }
 
 // Any failure of a block read ends the transfer at once: -1 and 0 bytes;
