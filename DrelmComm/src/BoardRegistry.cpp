@@ -87,13 +87,15 @@ int32_t BoardRegistry::Open(const BoardAddress& address, int32_t& linkHandle) {
     if (links_.size() >= kMaxOpenLinks) return kLinkTooManyLinks;
     if (found == boards_.end() || found->second->generation() != generation) {
         const BoardConfig config = description == descriptions_.end() ? BoardConfig{} : description->second.config;
-        found = boards_.insert_or_assign(key, std::make_shared<Board>(config, generation, EmulatorClock::Instance()))
+        found = boards_.insert_or_assign(key, std::make_shared<Board>(config, generation, EmulatorClock::Instance(),
+                                                                  key.connectionType))
                     .first;
     }
     const int32_t handle = NextHandleLocked();
     {
         std::lock_guard<std::mutex> boardHold(found->second->Mutex());
         found->second->linkHandle = handle;
+        found->second->LinkOpened();
     }
     links_[handle] = found->second;
     linkAddresses_[handle] = key;
@@ -108,6 +110,7 @@ int32_t BoardRegistry::Close(int32_t linkHandle) {
     {
         std::lock_guard<std::mutex> boardHold(link->second->Mutex());
         link->second->linkHandle = -1;
+        link->second->LinkClosed();
     }
     links_.erase(link);
     linkAddresses_.erase(linkHandle);
