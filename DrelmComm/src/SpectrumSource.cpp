@@ -93,14 +93,15 @@ void SpectrumSource::BuildQuantiles(const BoardConfig& config) {
             raw[bin >= kBins ? kBins : static_cast<uint32_t>(bin)] += KleinNishina(t, e0);
         }
         part[kBins] = raw[kBins];
-        const int reach = static_cast<int>(std::ceil(4 * sigma / kBinWidth)) + 1;
-        for (int b = 0; b < static_cast<int>(kBins); ++b) {
+        const int reach = std::min(static_cast<int>(std::ceil(4 * sigma / kBinWidth)) + 1, static_cast<int>(kBins));
+        std::vector<double> kernel(2 * static_cast<std::size_t>(reach) + 1);
+        for (int d = -reach; d <= reach; ++d)
+            kernel[static_cast<std::size_t>(d + reach)] = GaussianMass(
+                d * double{kBinWidth} - kBinWidth / 2.0, d * double{kBinWidth} + kBinWidth / 2.0, 0, sigma);
+        for (int b = 0; b < static_cast<int>(kBins) && comptonWeight > 0; ++b) {
             if (raw[b] == 0) continue;
-            for (int d = -reach; d <= reach; ++d) {
-                const int to = std::clamp(b + d, 0, static_cast<int>(kBins));
-                part[to] += raw[b] * GaussianMass(d * double{kBinWidth} - kBinWidth / 2.0,
-                                                  d * double{kBinWidth} + kBinWidth / 2.0, 0, sigma);
-            }
+            for (int d = -reach; d <= reach; ++d)
+                part[std::clamp(b + d, 0, static_cast<int>(kBins))] += raw[b] * kernel[static_cast<std::size_t>(d + reach)];
         }
         add(std::move(part), comptonWeight);
     }
