@@ -4,6 +4,7 @@
 // emulator's own code.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -53,7 +54,7 @@ inline std::vector<DecodedEvent> Decode(const std::vector<uint32_t>& words) {
             b.header = w[cursor];
             b.channelMask = static_cast<uint16_t>(b.header & 0xFFFF);
             b.pileUp = (b.header >> 31) != 0;
-            const uint32_t n = static_cast<uint32_t>(__builtin_popcount(b.channelMask));
+            const uint32_t n = static_cast<uint32_t>(std::popcount(b.channelMask));
             for (uint32_t i = 0; i < n; ++i)
                 b.amplitudes.push_back(static_cast<uint16_t>(w[cursor + 1 + i / 2] >> (i % 2 ? 16 : 0)));
             if (n % 2) b.lastUpperHalf = static_cast<uint16_t>(w[cursor + 1 + n / 2] >> 16);
