@@ -44,6 +44,8 @@ uint32_t EventBuilder::Build(const EventSettings& settings, const SpectrumSource
                              uint32_t triggerIndex, uint64_t timestampTicks, bool pileUp, uint32_t* out) {
     const uint32_t fullScale = SpectrumSource::kFullScale >> settings.shift;
     uint32_t at = kHeaderWords;
+    uint64_t bits = 0;
+    bool spareBits = false;
     for (uint32_t p = 0; p < 4; ++p) {
         if (!(settings.presentBits & 1u << 2 * p)) continue;
         uint32_t* header = out + at++;
@@ -52,7 +54,10 @@ uint32_t EventBuilder::Build(const EventSettings& settings, const SpectrumSource
         bool half = false;
         for (uint32_t enabled = settings.channelMask[p]; enabled != 0; enabled &= enabled - 1) {
             const uint32_t k = static_cast<uint32_t>(std::countr_zero(enabled));
-            const uint32_t height = source.Draw(16 * p + k, random.Next());
+            // One 64-bit draw serves two channels.
+            if (!spareBits) bits = random.Next();
+            const uint32_t height = source.Draw(16 * p + k, static_cast<uint32_t>(spareBits ? bits >> 32 : bits));
+            spareBits = !spareBits;
             const bool saturated = height > SpectrumSource::kFullScale;
             if (settings.zeroSuppression && !saturated && height < settings.threshold[2 * p + k / 8]) continue;
             const uint32_t value = saturated ? (kSaturated | fullScale) : height >> settings.shift;

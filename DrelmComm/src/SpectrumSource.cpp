@@ -42,9 +42,9 @@ void Normalize(std::vector<double>& density, double weight) {
 }  // namespace
 
 SpectrumSource::SpectrumSource(const BoardConfig& config, uint64_t seed) {
-    BuildQuantiles(config);
     pedestal_ = std::min<uint32_t>(config.pedestal, kFullScale - 3);
     pedestalCut_ = (100 - std::min<uint32_t>(config.hitPercent, 100)) * kTableEntries / 100;
+    BuildQuantiles(config);
     // The gain of each channel is fixed by the seed: the same board shows
     // the same channel-to-channel differences on every run.
     const double spread = std::min<uint32_t>(config.gainSpreadPermille, 500) / 1000.0;
@@ -113,14 +113,16 @@ void SpectrumSource::BuildQuantiles(const BoardConfig& config) {
         add(std::move(part), backgroundWeight);
     }
 
-    // Quantiles: the amplitude below which a fraction i / 65536 of the hits lie.
+    // Quantiles: place i holds the amplitude below which a fraction
+    // (i - pedestalCut_) / (65536 - pedestalCut_) of the hits lie.
     std::vector<double> cumulative(kBins + 2, 0.0);
     for (uint32_t b = 0; b <= kBins; ++b) cumulative[b + 1] = cumulative[b] + total[b];
     const double all = cumulative[kBins + 1];
     quantiles_.assign(kTableEntries + 1, kOverflow);
+    const uint32_t places = kTableEntries - std::min(pedestalCut_, kTableEntries - 1);
     uint32_t bin = 0;
-    for (uint32_t i = 0; i <= kTableEntries && all > 0; ++i) {
-        const double target = all * i / kTableEntries;
+    for (uint32_t i = kTableEntries - places; i <= kTableEntries && all > 0; ++i) {
+        const double target = all * (i - (kTableEntries - places)) / places;
         while (bin <= kBins && cumulative[bin + 1] < target) ++bin;
         if (bin >= kBins) break;  // the rest is overflow
         const double inBin = total[bin] > 0 ? (target - cumulative[bin]) / total[bin] : 0;

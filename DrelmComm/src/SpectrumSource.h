@@ -24,13 +24,14 @@ public:
 
     SpectrumSource(const BoardConfig& config, uint64_t seed);
 
-    // One amplitude on the 14-bit scale from 64 random bits; above
-    // kFullScale means saturated.
-    uint32_t Draw(uint32_t channel, uint64_t random) const {
-        const uint32_t pick = static_cast<uint32_t>(random & 0xFFFF);
-        if (pick < pedestalCut_) return pedestal_ + static_cast<uint32_t>((random >> 16) & 3);
-        const uint32_t index = static_cast<uint32_t>((random >> 16) & 0xFFFF);
-        const uint32_t frac = static_cast<uint32_t>((random >> 32) & 0xFFFF);
+    // One amplitude on the 14-bit scale from 32 random bits; above
+    // kFullScale means saturated. The low 16 bits pick a place in the
+    // table (its first pedestalCut_ places stand for the pedestal), the high
+    // 16 bits interpolate to the next place.
+    uint32_t Draw(uint32_t channel, uint32_t random) const {
+        const uint32_t index = random & 0xFFFF;
+        const uint32_t frac = random >> 16;
+        if (index < pedestalCut_) return pedestal_ + (frac & 3);
         const uint32_t low = quantiles_[index];
         const uint32_t high = quantiles_[index + 1];
         const uint32_t height = low + (((high - low) * frac) >> 16);
@@ -38,6 +39,7 @@ public:
     }
 
 private:
+    // Quantiles of the hits over table places [pedestalCut_, 65536].
     void BuildQuantiles(const BoardConfig& config);
 
     std::vector<uint16_t> quantiles_;               // 65537 entries, non-decreasing
