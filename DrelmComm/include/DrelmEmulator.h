@@ -49,6 +49,27 @@ struct BoardConfig {
     uint32_t resetTimeUs = 2000;        // how long the board is deaf and not ready after 0xEF24
     uint32_t dcOffsetBusyUs = 1000;     // group busy bit after a DC-offset write
     uint32_t runLatencyUs = 1000;       // run bit to running status in 0x8104
+
+    // Event data (README "Acquisition and event data").
+    uint32_t triggerRateHz = 1000;        // external trigger input: mean Poisson rate; 0: no triggers
+    uint32_t conversionTimeNs = 2000;     // dead time after each accepted trigger
+    uint32_t seed = 1;                    // every random draw of the board follows from it
+    uint32_t photopeakKeV = 662;          // energy of the source's line
+    uint32_t gainPerMeV = 10000;          // amplitude units (14-bit scale) per MeV
+    uint32_t resolutionPermille = 70;     // FWHM of the photopeak, per mille of its energy
+    uint32_t photopeakPercent = 30;       // of the hits: in the photopeak
+    uint32_t backgroundPercent = 20;      // of the hits: falling background; the rest is Compton continuum
+    uint32_t backgroundSlopeKeV = 150;    // decay length of the background
+    uint32_t hitPercent = 100;            // chance that a channel sees a pulse; else it reads its pedestal
+    uint32_t pedestal = 40;               // amplitude of a channel without a pulse
+    uint32_t gainSpreadPermille = 20;     // channel-to-channel gain spread (fixed per channel and seed)
+
+    // Link timing; unset: the connection type's default. 0 bandwidth: unlimited.
+    std::optional<uint32_t> linkLatencyUs;     // per link operation
+    std::optional<uint32_t> linkBandwidthKBps; // kilobytes (1000 bytes) per second
+
+    // Delivery log written when the board's link is closed; empty: none.
+    std::string truthFile;
 };
 
 // The eight link operations, as traffic records and fault targets name them.
@@ -115,6 +136,11 @@ DRELM_EMU_API bool PokeRegister(int32_t linkHandle, uint32_t address, uint32_t v
 // they deliver acquired events. False when the link is not open or the
 // words do not split into whole events of non-zero size.
 DRELM_EMU_API bool InjectEvents(int32_t linkHandle, const std::vector<uint32_t>& words);
+
+// Triggers the board has counted while acquiring since it was made (the
+// trigger index's counts, unwrapped, over all runs) and how many of them made
+// no event (memory full or dead time). False when the link is not open.
+DRELM_EMU_API bool TriggerCounts(int32_t linkHandle, uint64_t* triggers, uint64_t* lost);
 
 // Software triggers the board has received over the link (writes to
 // 0x8108) since it was created or last reset. False when the link is not open.

@@ -107,13 +107,14 @@ int32_t BoardRegistry::Open(const BoardAddress& address, int32_t& linkHandle) {
         const Description made = description == descriptions_.end() ? Description{} : description->second;
         found = boards_
                     .insert_or_assign(key, std::make_shared<Board>(made.config, generation, EmulatorClock::Instance(),
-                                                                   made.flash))
+                                                                   made.flash, key.connectionType))
                     .first;
     }
     const int32_t handle = NextHandleLocked();
     {
         std::lock_guard<std::mutex> boardHold(found->second->Mutex());
         found->second->linkHandle = handle;
+        found->second->LinkOpened();
     }
     links_[handle] = found->second;
     linkAddresses_[handle] = key;
@@ -128,6 +129,7 @@ int32_t BoardRegistry::Close(int32_t linkHandle) {
     {
         std::lock_guard<std::mutex> boardHold(link->second->Mutex());
         link->second->linkHandle = -1;
+        link->second->LinkClosed();
     }
     links_.erase(link);
     linkAddresses_.erase(linkHandle);

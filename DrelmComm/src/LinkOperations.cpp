@@ -17,6 +17,8 @@
 //    0xEF1C (0 there: no event limit). -13 when the event memory is empty
 //    after the call or the event limit was reached; 0 when it stopped only
 //    because the next event did not fit.
+//  - Register and block accesses take the board's link time (LinkTiming):
+//    with the host clock the call waits it out after releasing the board.
 //  - LinkQueryInfo's record has the kind as address and the 4 bytes as a
 //    little-endian value.
 #include <cstring>
@@ -27,6 +29,7 @@
 #include "DrelmComm.h"
 #include "FaultInjector.h"
 #include "LinkStatus.h"
+#include "LinkTiming.h"
 #include "TrafficRecorder.h"
 
 namespace drelm::emu {
@@ -46,6 +49,14 @@ struct LockedBoard {
     std::unique_lock<std::mutex> lock;
     explicit operator bool() const { return board != nullptr; }
     Board* operator->() const { return board.get(); }
+
+    // Releases the board, then takes the link's time for moving `bytes`.
+    void FinishTransfer(uint64_t bytes) {
+        if (!board) return;
+        const uint64_t cost = board->LinkCostNs(bytes);
+        lock.unlock();
+        LinkTiming::Wait(cost);
+    }
 };
 
 LockedBoard Lock(int32_t linkHandle) {
@@ -158,7 +169,9 @@ DRELM_COMM_API int32_t LinkReadRegister(int32_t linkHandle, uint32_t address, ui
             Record(Op::ReadRegister, linkHandle, address, 0, kLinkGenericFailure);
             return static_cast<int32_t>(kLinkGenericFailure);
         }
-        return ReadOne(Op::ReadRegister, linkHandle, board.board.get(), address, value);
+        const int32_t status = ReadOne(Op::ReadRegister, linkHandle, board.board.get(), address, value);
+        board.FinishTransfer(sizeof(uint32_t));
+        return status;
     });
 }
 
@@ -169,7 +182,9 @@ DRELM_COMM_API int32_t LinkWriteRegister(int32_t linkHandle, uint32_t address, u
             Record(Op::WriteRegister, linkHandle, address, value, kLinkGenericFailure);
             return static_cast<int32_t>(kLinkGenericFailure);
         }
-        return WriteOne(Op::WriteRegister, linkHandle, board.board.get(), address, value);
+        const int32_t status = WriteOne(Op::WriteRegister, linkHandle, board.board.get(), address, value);
+        board.FinishTransfer(sizeof(uint32_t));
+        return status;
     });
 }
 
@@ -190,6 +205,7 @@ DRELM_COMM_API int32_t LinkWriteRegisters(int32_t linkHandle, const uint32_t* ad
             if (statuses) statuses[i] = status;
             if (result == kLinkOk) result = status;
         }
+        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(count));
         return result;
     });
 }
@@ -211,6 +227,7 @@ DRELM_COMM_API int32_t LinkReadRegisters(int32_t linkHandle, const uint32_t* add
             if (statuses) statuses[i] = status;
             if (result == kLinkOk) result = status;
         }
+        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(count));
         return result;
     });
 }
@@ -232,6 +249,7 @@ DRELM_COMM_API int32_t LinkBlockRead(int32_t linkHandle, uint32_t address, void*
         }
         if (wordsMoved && status != kLinkInvalidArgument) *wordsMoved = moved;
         Record(Op::BlockRead, linkHandle, address, static_cast<uint32_t>(moved), status);
+        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(moved));
         return status;
     });
 }

@@ -9,6 +9,7 @@
 
 #include "BoardAddressing.h"
 #include "DrelmComm.h"
+#include "EventSettingsKeys.h"
 
 namespace drelm::emu {
 namespace {
@@ -248,6 +249,11 @@ std::vector<SettingsFile::Entry> SettingsFile::Parse(std::istream& in, const std
         for (const Key& k : kKeys)
             if (name == k.name) key = &k;
         if (!key) {
+            // Event data, link timing and delivery log keys live apart.
+            if (const auto error = ApplyEventKey(current->config, name, value)) {
+                if (!error->empty()) report(number, name + ": " + *error);
+                continue;
+            }
             report(number, name.empty() ? std::string("no key before '='") : "unknown key '" + Printable(name) + "'");
             continue;
         }
