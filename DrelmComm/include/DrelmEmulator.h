@@ -93,6 +93,10 @@ struct Access {
     uint32_t address;
     uint32_t value;
     int32_t status;
+    // For list items: the item's index in its call and the call's item
+    // count, so that the calls can be told apart. 0 and 0 otherwise.
+    uint32_t listIndex = 0;
+    uint32_t listCount = 0;
 };
 
 // A fault makes matching calls fail with `status`. Matching calls are

@@ -35,9 +35,27 @@
 namespace drelm::emu {
 namespace {
 
+// Where the item being recorded stands in its list call (count 0: no list).
+struct ListPosition {
+    uint32_t index = 0;
+    uint32_t count = 0;
+};
+thread_local ListPosition t_listPosition;
+
 void Record(Op op, int32_t link, uint32_t address, uint32_t value, int32_t status) {
-    TrafficRecorder::Instance().Record(Access{op, link, address, value, status});
+    TrafficRecorder::Instance().Record(
+        Access{op, link, address, value, status, t_listPosition.index, t_listPosition.count});
 }
+
+// Marks the items recorded while it lives as items of one list call.
+class ListItems {
+public:
+    explicit ListItems(int32_t count) { t_listPosition = {0, static_cast<uint32_t>(count)}; }
+    void At(int32_t index) { t_listPosition.index = static_cast<uint32_t>(index); }
+    ~ListItems() { t_listPosition = {}; }
+    ListItems(const ListItems&) = delete;
+    ListItems& operator=(const ListItems&) = delete;
+};
 
 std::optional<int32_t> Faulted(Op op, int32_t link, uint32_t address) {
     return FaultInjector::Instance().Check(op, link, address);
@@ -197,7 +215,9 @@ DRELM_COMM_API int32_t LinkWriteRegisters(int32_t linkHandle, const uint32_t* ad
         }
         LockedBoard board = Lock(linkHandle);
         int32_t result = kLinkOk;
+        ListItems items(count);
         for (int32_t i = 0; i < count; ++i) {
+            items.At(i);
             const int32_t status = board ? WriteOne(Op::WriteRegisters, linkHandle, board.board.get(), addresses[i],
                                                     values[i])
                                          : kLinkGenericFailure;
@@ -219,7 +239,9 @@ DRELM_COMM_API int32_t LinkReadRegisters(int32_t linkHandle, const uint32_t* add
         }
         LockedBoard board = Lock(linkHandle);
         int32_t result = kLinkOk;
+        ListItems items(count);
         for (int32_t i = 0; i < count; ++i) {
+            items.At(i);
             const int32_t status =
                 board ? ReadOne(Op::ReadRegisters, linkHandle, board.board.get(), addresses[i], &values[i])
                       : kLinkGenericFailure;

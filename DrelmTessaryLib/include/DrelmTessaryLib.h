@@ -224,10 +224,13 @@ DRELM_TSY_API int32_t DRELM_TSY_FreeReadoutBuffer(void **buffer);
  * more than the size of the board's readout buffer (2 MiB until
  * DRELM_TSY_MallocReadoutBuffer is called).
  * Mode 0: block reads until the board ends the transfer. Mode 3: one event,
- * of the size that register 0x814C gives (0: nothing to read).
+ * of the size that register 0x814C gives (0: nothing to read); a block read
+ * that ends with the board's end of transfer (-13) counts as success, as in
+ * mode 0.
  * 0; -5 handle not open or -3 null pointer (nothing stored through
  * bytesRead); otherwise the count is stored, 0 on every failure:
- * -1 a block read failed, or the link kept answering with no data;
+ * -1 a block read failed, or the link kept answering with no data (-23
+ * instead when less room than one largest event was left);
  * -10 mode 3 size read failed; -23 buffer full before the board ended the
  * transfer, or a mode 3 event larger than the buffer (nothing read);
  * -99 modes 1, 2, 4 and 5; -2 any other mode. */

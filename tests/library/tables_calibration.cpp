@@ -155,6 +155,11 @@ TEST_F(CalibrationTest, LoadSendsBatchesOf32ToTheGroupsLoadRegister) {
             EXPECT_EQ(a.value & 0x3FFFFu, i | kind << 12 | sign << 13 | (ch % 16) << 14) << t << " " << i;
         }
     }
+    // Every list write carries exactly 32 entries.
+    size_t badBatches = 0;
+    for (size_t k = 0; k < lists.size(); ++k)
+        if (lists[k].listCount != 32 || lists[k].listIndex != k % 32) ++badBatches;
+    EXPECT_EQ(badBatches, 0u);
     const auto traffic = RegisterAccesses(Traffic());
     EXPECT_EQ(traffic.front().address, kLoaded);
     EXPECT_EQ(traffic.back().address, kLoaded);
