@@ -1,6 +1,7 @@
 // Fuzz target for the configuration parser. The first byte chooses the
-// length of the per-user folder (up to its 127-character limit), the rest
-// is the configuration text. The record sits between guard bytes: any write
+// length of the per-user folder (up to its 127-character limit; like a real
+// one it begins and ends with a separator), the rest is the configuration
+// text. The record sits between guard bytes: any write
 // outside it, or a text field left without its terminating zero, aborts.
 #include <algorithm>
 #include <cstdint>
@@ -12,6 +13,7 @@
 
 #include "ConfigParser.h"
 #include "DaqConfig.h"
+#include "Paths.h"
 
 namespace {
 
@@ -33,7 +35,11 @@ bool Terminated(const char* field, std::size_t size) { return std::memchr(field,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    const std::string userFolder = "/" + std::string(data[0] % 127, 'u');
+    const char separator = tessary::platform::PathSeparator();
+    const std::size_t length = 2 + data[0] % (tessary::platform::kMaxUserFolderLength - 1);
+    std::string userFolder(length, 'u');
+    userFolder.front() = separator;
+    userFolder.back() = separator;
     std::istringstream input(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
     std::ostringstream messages;
 
@@ -50,8 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  Terminated(c.outfileName, sizeof c.outfileName) && Terminated(c.gnuplotPath, sizeof c.gnuplotPath);
     for (int j = 0; sound && j < c.boardCount; ++j) {
         const tessary::BoardSettings& b = c.boards[j];
-        sound = Terminated(b.hostName, sizeof b.hostName) && b.spectrumShift >= 0 && b.spectrumShift <= 4 &&
-                b.zsThreshold[0] <= tessary::kMaxZsThreshold;
+        sound = Terminated(b.hostName, sizeof b.hostName) && b.spectrumShift >= 0 && b.spectrumShift <= 4;
+        for (int g = 0; sound && g < tessary::kGroupsPerBoard; ++g) {
+            sound = b.zsThreshold[g] <= tessary::kMaxZsThreshold;
+        }
     }
     // A successful parse always leaves at least one board to read.
     if (result == tessary::kConfigOk && c.boardCount == 0) sound = false;

@@ -179,7 +179,7 @@ LineOutcome GateValue(ParseState& state, std::string_view key, std::string_view 
         ReportInvalidNumber(state, key, value);
         return LineOutcome::Failed;
     }
-    if (real.overflow) {
+    if (real.overflow || real.underflow) {
         ReportOutOfRange(state, key, value);
         return LineOutcome::Failed;
     }
@@ -194,7 +194,7 @@ LineOutcome GateWidth(ParseState& state, std::string_view key, std::string_view 
         ReportInvalidNumber(state, key, value);
         return LineOutcome::Failed;
     }
-    if (real.overflow) {
+    if (real.overflow || real.underflow) {
         ReportOutOfRange(state, key, value);
         return LineOutcome::Failed;
     }

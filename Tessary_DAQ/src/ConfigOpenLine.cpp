@@ -59,13 +59,16 @@ bool ReadAddress(ParseState& state, std::string_view text, uint32_t& out) {
         ReportInvalidNumber(state, kOpenKey, text);
         return false;
     }
-    if (address.overflow) {
+    // A negative address is out of range, as a negative link or node is.
+    if (address.overflow || address.negative) {
         ReportOutOfRange(state, kOpenKey, text);
         return false;
     }
     out = address.value;
     return true;
 }
+
+bool IsCommentMark(std::string_view token) { return !token.empty() && token.front() == '#'; }
 
 // A host name is cut to its field, and the cut is reported: a shortened
 // name would quietly reach a different host.
@@ -115,8 +118,15 @@ KeyResult ApplyOpenLine(ParseState& state, const LineTokens& tokens) {
         if (!ReadAddress(state, tokens[used], board.baseAddress)) return KeyResult{LineOutcome::Failed, used + 1};
         ++used;
     }
+    // The token after the required arguments is the optional base address.
+    // One that begins with '#' is a trailing comment: no base address (0),
+    // and what follows it is surplus. Any other word there is refused like
+    // every number without digits: it is more likely a mistyped address
+    // than a remark.
     if (connection->optionalBaseAddress && tokens.Has(used)) {
-        if (!ReadAddress(state, tokens[used], board.baseAddress)) return KeyResult{LineOutcome::Failed, used + 1};
+        if (!IsCommentMark(tokens[used]) && !ReadAddress(state, tokens[used], board.baseAddress)) {
+            return KeyResult{LineOutcome::Failed, used + 1};
+        }
         ++used;
     }
 

@@ -90,6 +90,11 @@ HexValue ParseHexadecimal(std::string_view text) {
 
 AddressValue ParseBaseAddress(std::string_view text) {
     std::size_t i = SkipSpace(text);
+    bool minus = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        minus = text[i] == '-';
+        ++i;
+    }
     int base = 10;
     if (HasHexPrefix(text, i)) {
         base = 16;
@@ -98,52 +103,99 @@ AddressValue ParseBaseAddress(std::string_view text) {
         base = 8;
     }
     Digits d = ReadDigits(text, i, base, std::numeric_limits<uint32_t>::max());
-    return AddressValue{static_cast<uint32_t>(d.value), d.any, d.overflow};
+    return AddressValue{static_cast<uint32_t>(d.value), d.any, d.overflow, minus && d.value != 0};
 }
+
+namespace {
+
+// Decimal exponent of the leading nonzero digit of a number written as
+// integer digits, fraction digits and an exponent: the value lies in
+// [10^m, 10^(m+1)). Saturates far beyond any floating-point range.
+int64_t LeadingDigitExponent(std::string_view integer, std::string_view fraction, int64_t exponent) {
+    const std::size_t first = integer.find_first_not_of('0');
+    int64_t position = 0;
+    if (first != std::string_view::npos) {
+        position = static_cast<int64_t>(integer.size() - first) - 1;
+    } else {
+        position = -static_cast<int64_t>(fraction.find_first_not_of('0')) - 1;
+    }
+    return position + exponent;
+}
+
+}  // namespace
 
 RealValue ParseReal(std::string_view text) {
     std::size_t i = SkipSpace(text);
-    std::string number;
+    bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-') number += '-';
+        negative = text[i] == '-';
         ++i;
     }
-    bool anyDigit = false;
-    for (; i < text.size() && IsDigit(text[i]); ++i, anyDigit = true) number += text[i];
+    const std::size_t integerStart = i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
+    const std::string_view integer = text.substr(integerStart, i - integerStart);
+    std::string_view fraction;
     if (i < text.size() && text[i] == '.') {
-        number += text[i++];
-        for (; i < text.size() && IsDigit(text[i]); ++i, anyDigit = true) number += text[i];
+        const std::size_t fractionStart = ++i;
+        while (i < text.size() && IsDigit(text[i])) ++i;
+        fraction = text.substr(fractionStart, i - fractionStart);
     }
     RealValue result;
-    if (!anyDigit) return result;
+    if (integer.empty() && fraction.empty()) return result;
     result.hasDigits = true;
+
     // An exponent counts only when at least one digit follows its sign.
+    constexpr int64_t kExponentLimit = 1'000'000'000;
+    int64_t exponent = 0;
+    std::string_view exponentText;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
-        std::string exponent = "e";
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
+        bool exponentNegative = false;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponentNegative = text[j++] == '-';
         if (j < text.size() && IsDigit(text[j])) {
-            for (; j < text.size() && IsDigit(text[j]); ++j) exponent += text[j];
-            number += exponent;
+            for (; j < text.size() && IsDigit(text[j]); ++j) {
+                if (exponent < kExponentLimit) exponent = exponent * 10 + (text[j] - '0');
+            }
+            if (exponentNegative) exponent = -exponent;
+            exponentText = text.substr(i, j - i);
         }
     }
-    double value = 0.0;
-    auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    (void)end;
-    if (error == std::errc::result_out_of_range) {
-        // Too small rounds to zero; too large is refused by the caller.
-        bool tiny = false;
-        std::size_t e = number.find('e');
-        if (e != std::string::npos) tiny = number[e + 1] == '-';
-        if (tiny) return result;
+    const bool zero = integer.find_first_not_of('0') == std::string_view::npos &&
+                      fraction.find_first_not_of('0') == std::string_view::npos;
+    if (zero) return result;
+
+    // Out of range is decided by the magnitude, not by the sign of the
+    // exponent: "1" and 400 zeros "e-10" is huge, "0." and 400 zeros "1"
+    // is tiny. Tiny values are refused like huge ones: read as 0 they would
+    // quietly mean something else (a gate width of 0 selects another
+    // trigger mode).
+    const int64_t magnitude = LeadingDigitExponent(integer, fraction, exponent);
+    constexpr int kFloatMaxExponent = std::numeric_limits<float>::max_exponent10;  // 38
+    if (magnitude > kFloatMaxExponent) {
         result.overflow = true;
         return result;
     }
-    if (std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) {
+    if (magnitude < -2 * kFloatMaxExponent) {
+        result.underflow = true;
+        return result;
+    }
+    std::string number;
+    if (negative) number += '-';
+    number.append(integer.empty() ? std::string_view("0") : integer);
+    if (!fraction.empty()) {
+        number += '.';
+        number.append(fraction);
+    }
+    number.append(exponentText);
+    double value = 0.0;
+    auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    (void)end;
+    if (error != std::errc() || std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) {
         result.overflow = true;
         return result;
     }
     result.value = static_cast<float>(value);
+    if (result.value == 0.0f) result.underflow = true;
     return result;
 }
 

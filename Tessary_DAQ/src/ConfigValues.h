@@ -26,21 +26,26 @@ struct HexValue {
 };
 HexValue ParseHexadecimal(std::string_view text);
 
-// Unsigned 32-bit base address: "0x"/"0X" hexadecimal, leading "0" octal,
-// decimal otherwise; a value that does not fit in 32 bits is marked.
+// Unsigned 32-bit base address: optional sign, then "0x"/"0X" hexadecimal,
+// leading "0" octal, decimal otherwise; a value that does not fit in 32 bits
+// is marked, and so is a minus sign before a value other than 0.
 struct AddressValue {
     uint32_t value = 0;
     bool hasDigits = false;
     bool overflow = false;
+    bool negative = false;
 };
 AddressValue ParseBaseAddress(std::string_view text);
 
 // Floating-point number in decimal notation with optional exponent, as a
-// single-precision value; a magnitude beyond single precision is marked.
+// single-precision value. A magnitude beyond single precision is marked as
+// overflow, a value that is not zero but would be stored as 0 as underflow;
+// both are decided by the number's magnitude, however it is written.
 struct RealValue {
     float value = 0.0f;
     bool hasDigits = false;
     bool overflow = false;
+    bool underflow = false;
 };
 RealValue ParseReal(std::string_view text);
 

@@ -1,7 +1,10 @@
 // The shipped configurations parse without errors or warnings and say what
 // their comments promise.
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "ConfigCases.h"
 
@@ -69,10 +72,81 @@ TEST(Examples, ReferenceConfigurationShowsEveryKey) {
                             "ZS_THRESHOLD"}) {
         EXPECT_NE(text.find(std::string("\n") + key + " "), std::string::npos) << key;
     }
+}
+
+// The example OPEN lines of the reference file, commented out or not, and
+// what each must give when it is the only line of a file.
+struct OpenExample {
+    const char* line;
+    int32_t type;
+    int32_t link;
+    int32_t node;
+    uint32_t base;
+    const char* host;
+};
+
+const OpenExample kOpenExamples[] = {
+    {"OPEN USB 0", kConnectionUsb, 0, 0, 0, ""},
+    {"OPEN USB 1 0x32100000", kConnectionUsb, 1, 0, 0x32100000u, ""},
+    {"OPEN PCI 0 1", kConnectionPci, 0, 1, 0, ""},
+    {"OPEN USB_R210 0 2 0x32100000", kConnectionUsbR210, 0, 2, 0x32100000u, ""},
+    {"OPEN ETH_R330 192.168.0.50 0x32100000", kConnectionEthR330, 0, 0, 0x32100000u, "192.168.0.50"},
+    {"OPEN USB_R330 0 0x32100000", kConnectionUsbR330, 0, 0, 0x32100000u, ""},
+};
+
+std::ostream& operator<<(std::ostream& out, const OpenExample& example) { return out << example.line; }
+
+// Lines of the reference file that are OPEN lines once a leading '#' is
+// taken away.
+std::vector<std::string> ExampleOpenLines() {
+    std::ifstream file(std::string(TESSARY_SOURCE_DIR) + "/examples/Reference_Config.txt");
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == '#') line.erase(0, 1);
+        if (line.rfind("OPEN ", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(Examples, EveryConnectionKeywordHasAnExampleOpenLine) {
+    const std::vector<std::string> lines = ExampleOpenLines();
+    std::vector<std::string> listed;
+    for (const OpenExample& example : kOpenExamples) listed.emplace_back(example.line);
+    EXPECT_EQ(lines, listed);
     for (const char* keyword : {"USB", "PCI", "USB_R210", "ETH_R330", "USB_R330"}) {
-        EXPECT_NE(text.find(std::string("OPEN ") + keyword + " "), std::string::npos) << keyword;
+        const std::string start = std::string("OPEN ") + keyword + " ";
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }))
+            << keyword;
     }
 }
+
+class ExampleOpenLine : public testing::TestWithParam<OpenExample> {};
+
+TEST_P(ExampleOpenLine, ParsesAloneIntoItsFields) {
+    const OpenExample& example = GetParam();
+    Parsed parsed = ParseText(std::string(example.line) + "\n");
+    ASSERT_EQ(parsed.result, 0) << example.line;
+    EXPECT_EQ(parsed.messages, "");
+    ASSERT_EQ(parsed.config->boardCount, 1);
+    const BoardSettings& b = parsed.config->boards[0];
+    EXPECT_EQ(b.connectionType, example.type);
+    EXPECT_EQ(b.linkNumber, example.link);
+    EXPECT_EQ(b.nodeNumber, example.node);
+    EXPECT_EQ(b.baseAddress, example.base);
+    EXPECT_STREQ(b.hostName, example.host);
+}
+
+std::string ExampleName(const testing::TestParamInfo<OpenExample>& info) {
+    std::string name;
+    for (const char* c = info.param.line + 5; *c != '\0'; ++c) {
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Reference, ExampleOpenLine, testing::ValuesIn(kOpenExamples), ExampleName);
 
 }  // namespace
 }  // namespace tessary::test

@@ -15,6 +15,7 @@ TEST_P(LeftOpenDecisions, ParsesAsExpected) { RunCase(GetParam()); }
 
 const std::string k99(99, 'n');
 const std::string k100(100, 'n');
+const std::string k400Zeros(400, '0');
 
 const ConfigCase kCases[] = {
     {"NoOpenLineIsRefused", "# nothing but comments\n\nSTAT_REFRESH 1000\n", 2,
@@ -90,8 +91,44 @@ const ConfigCase kCases[] = {
      "GATE_WIDTH = 1e39: value out of range at line 2\n", nullptr},
     {"GateValueBeyondSinglePrecisionRefused", kOneBoard + "GATE_VALUE -1e400\n", 2,
      "GATE_VALUE = -1e400: value out of range at line 2\n", nullptr},
-    {"GateValueTinyIsZero", kOneBoard + "GATE_VALUE 1e-400\n", 0, "",
+    // Huge and tiny are told apart by the magnitude of the number, however
+    // it is written; a value that is not zero but would be stored as 0 is
+    // refused like a huge one.
+    {"GateValueHugeWithNegativeExponentRefused", kOneBoard + "GATE_VALUE 1" + k400Zeros + "e-10\n", 2,
+     "GATE_VALUE = 1" + k400Zeros + "e-10: value out of range at line 2\n", nullptr},
+    {"GateWidthHugeWithNegativeExponentRefusedKeepsTheBoard",
+     kOneBoard + "GATE_WIDTH 1\nGATE_WIDTH 1" + k400Zeros + "e-10\n", 2,
+     "GATE_WIDTH = 1" + k400Zeros + "e-10: value out of range at line 3\n",
+     [](const DaqConfig& c) {
+         EXPECT_EQ(c.boards[0].triggerMode, 0);
+         EXPECT_EQ(c.boards[0].gateWidth, 62u);
+     }},
+    {"GateValueTinyWithExponentRefused", kOneBoard + "GATE_VALUE 1e-400\n", 2,
+     "GATE_VALUE = 1e-400: value out of range at line 2\n",
      [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].gateValue, 0.0f); }},
+    {"GateValueTinyWithManyZerosRefused", kOneBoard + "GATE_VALUE 0." + k400Zeros + "1\n", 2,
+     "GATE_VALUE = 0." + k400Zeros + "1: value out of range at line 2\n", nullptr},
+    {"GateValueBelowSinglePrecisionRefused", kOneBoard + "GATE_VALUE -1e-50\n", 2,
+     "GATE_VALUE = -1e-50: value out of range at line 2\n", nullptr},
+    {"GateWidthTinyRefusedKeepsTriggerMode", kOneBoard + "GATE_WIDTH 2\nGATE_WIDTH 0." + k400Zeros + "1\n", 2,
+     "GATE_WIDTH = 0." + k400Zeros + "1: value out of range at line 3\n",
+     [](const DaqConfig& c) {
+         EXPECT_EQ(c.boards[0].triggerMode, 0);
+         EXPECT_EQ(c.boards[0].gateWidth, 125u);
+     }},
+    {"ExponentOfManyDigitsRefusedEitherWay", kOneBoard + "GATE_VALUE 1e-99999999999999999999\n", 2,
+     "GATE_VALUE = 1e-99999999999999999999: value out of range at line 2\n", nullptr},
+    {"LongFormsOfOrdinaryValuesAreRead",
+     kTwoBoards + "GATE_VALUE 1" + k400Zeros + "e-399\n[BOARD 1]\nGATE_VALUE 0." + k400Zeros + "25e402\n", 0, "",
+     [](const DaqConfig& c) {
+         EXPECT_EQ(c.boards[0].gateValue, 10.0f);
+         EXPECT_EQ(c.boards[1].gateValue, 25.0f);
+     }},
+    {"ZeroWithAnyExponentIsZero", kOneBoard + "GATE_VALUE 5\nGATE_VALUE 0.000e99999999999\nGATE_WIDTH -0.0e-500\n", 0, "",
+     [](const DaqConfig& c) {
+         EXPECT_EQ(c.boards[0].gateValue, 0.0f);
+         EXPECT_EQ(c.boards[0].triggerMode, 1);
+     }},
     {"GateValueWithoutDigitsRefused", kOneBoard + "GATE_VALUE nan\n", 2, "GATE_VALUE = nan: invalid number at line 2\n",
      nullptr},
 

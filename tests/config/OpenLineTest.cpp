@@ -100,7 +100,48 @@ const ConfigCase kCases[] = {
     {"NegativeNodeRefused", "OPEN PCI 0 -2\n", 2, "OPEN = -2: value out of range at line 1\n", nullptr},
     {"BaseAddressWithoutDigitsRefused", "OPEN USB_R330 0 base\n", 2, "OPEN = base: invalid number at line 1\n",
      nullptr},
-    {"SignedBaseAddressRefused", "OPEN USB 0 -16\n", 2, "OPEN = -16: invalid number at line 1\n", nullptr},
+    // A negative address is out of range, like a negative link or node.
+    {"NegativeBaseAddressRefused", "OPEN USB 0 -16\n", 2, "OPEN = -16: value out of range at line 1\n", nullptr},
+    {"NegativeRequiredBaseAddressRefused", "OPEN USB_R330 0 -0x10\n", 2,
+     "OPEN = -0x10: value out of range at line 1\n", nullptr},
+    {"BaseAddressWithPlusSignOrMinusZero", "OPEN USB 0 +16\nOPEN USB 0 -0\n", 0, "",
+     [](const DaqConfig& c) {
+         ASSERT_EQ(c.boardCount, 2);
+         EXPECT_EQ(c.boards[0].baseAddress, 16u);
+         EXPECT_EQ(c.boards[1].baseAddress, 0u);
+     }},
+
+    // A trailing comment where the optional base address would stand is no
+    // base address; the tokens after it are surplus.
+    {"UsbTrailingCommentIsNoBaseAddress", "OPEN USB 0 # board A\n", 0,
+     "WARNING: too many arguments in OPEN. the first exceeding argument is board\n",
+     [](const DaqConfig& c) {
+         ASSERT_EQ(c.boardCount, 1);
+         ExpectBoard(c.boards[0], 0, 0, 0, 0);
+     }},
+    {"UsbCommentMarkAloneIsNoBaseAddress", "OPEN USB 2 #\nOPEN USB 3 #crate-2\n", 0, "",
+     [](const DaqConfig& c) {
+         ASSERT_EQ(c.boardCount, 2);
+         ExpectBoard(c.boards[0], 0, 2, 0, 0);
+         ExpectBoard(c.boards[1], 0, 3, 0, 0);
+     }},
+    {"PciAndUsbR210TrailingCommentIsNoBaseAddress", "OPEN PCI 0 1 # crate 2\nOPEN USB_R210 1 2 #x\n", 0,
+     "WARNING: too many arguments in OPEN. the first exceeding argument is crate\n",
+     [](const DaqConfig& c) {
+         ASSERT_EQ(c.boardCount, 2);
+         ExpectBoard(c.boards[0], 1, 0, 1, 0);
+         ExpectBoard(c.boards[1], 5, 1, 2, 0);
+     }},
+    {"CommentAfterBaseAddressIsSurplus", "OPEN USB 0 0x10 # board A\n", 0,
+     "WARNING: too many arguments in OPEN. the first exceeding argument is #\n",
+     [](const DaqConfig& c) { ExpectBoard(c.boards[0], 0, 0, 0, 0x10u); }},
+    // Where an argument is required, a comment does not stand in for it.
+    {"CommentInPlaceOfRequiredBaseAddressRefused", "OPEN USB_R330 0 # none\n", 2,
+     "OPEN = #: invalid number at line 1\n", [](const DaqConfig& c) { EXPECT_EQ(c.boardCount, 0); }},
+    {"CommentInPlaceOfNodeRefused", "OPEN PCI 0 # node\n", 2, "OPEN = #: invalid number at line 1\n", nullptr},
+    // A word in the optional base address is taken for a mistyped address.
+    {"OptionalBaseAddressWordRefused", "OPEN USB 0\nOPEN USB 1 boardB\n", 2,
+     "OPEN = boardB: invalid number at line 2\n", [](const DaqConfig& c) { EXPECT_EQ(c.boardCount, 1); }},
     {"BaseAddressBeyond32BitsRefused", "OPEN USB 0 0x100000000\n", 2,
      "OPEN = 0x100000000: value out of range at line 1\n", nullptr},
 };

@@ -29,11 +29,23 @@ TEST(ConfigReading, LongerLineIsReadInPiecesEachHandledAsALine) {
     EXPECT_EQ(parsed.config->statRefresh, 42);
 }
 
-TEST(ConfigReading, ValueOfAPieceEndsAtThePieceBoundary) {
-    const std::string text = kOneBoard + "OUTFILE_NAME " + std::string(986, 'a') + "tail\n";
+TEST(ConfigReading, ValueIsCutAtThe999thCharacterAndTheRestIsTheNextLine) {
+    // One line of 1015 characters: the name token is 99 'a' followed at once
+    // by "OUTFILE_PATH data" (111 characters as one token, too long for the
+    // name). Cut after 999 characters, the name is exactly the 99 'a' and
+    // the rest is a line of its own, line 3, whose warning names that line.
+    // A cut one character earlier or later would refuse the name or the key.
+    const std::string name(99, 'a');
+    std::string first = "OUTFILE_NAME ";
+    first += std::string(999 - first.size() - name.size(), ' ') + name;
+    ASSERT_EQ(first.size(), 999u);
+    const std::string text = kOneBoard + first + "OUTFILE_PATH data\n";
     Parsed parsed = ParseText(text);
-    EXPECT_EQ(parsed.result, 2);
-    EXPECT_EQ(parsed.messages, "OUTFILE_NAME: text longer than 99 characters at line 2\n");
+    EXPECT_EQ(parsed.result, 0);
+    EXPECT_EQ(parsed.messages,
+              "Warning: OUTFILE_PATH data at line 3 does not end with '/'; names are appended to it directly\n");
+    EXPECT_EQ(std::string(parsed.config->outfileName), name);
+    EXPECT_STREQ(parsed.config->outfilePath, "/home/ann/Tessary_DAQ/data");
 }
 
 TEST(ConfigReading, ZeroByteEndsTheLine) {

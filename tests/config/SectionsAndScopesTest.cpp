@@ -14,7 +14,7 @@ void ExpectPolarities(const DaqConfig& c, std::initializer_list<int32_t> expecte
 }
 
 const ConfigCase kCases[] = {
-    {"CommentsAndBlankLinesOnlyKeepDefaults",
+    {"CommentAndBlankLinesAroundOneOpenChangeNoDefault",
      "# a comment\n\n   \n\t# indented\n" + kOneBoard, 0, "",
      [](const DaqConfig& c) {
          EXPECT_EQ(c.boardCount, 1);

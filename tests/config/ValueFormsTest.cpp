@@ -72,7 +72,7 @@ const ConfigCase kCases[] = {
      }},
     {"DecimalExactLimit", kOneBoard + "STAT_REFRESH 2147483647\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, INT32_MAX); }},
-    {"NegativeDecimalClampsThenIsRefused", kOneBoard + "STAT_REFRESH -99999999999\n", 2,
+    {"NegativeDecimalBeyond32BitsIsRefused", kOneBoard + "STAT_REFRESH -99999999999\n", 2,
      "STAT_REFRESH = -99999999999: value out of range at line 2\n", nullptr},
     {"ZsThresholdDecimal", kOneBoard + "ZS_THRESHOLD 0016383\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].zsThreshold[7], 16383); }},
