@@ -1,6 +1,7 @@
 // The process-wide table of open boards. A board handle is an index into it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -13,8 +14,10 @@ inline constexpr uint32_t kDefaultReadoutBufferSize = 0x200000;
 inline constexpr int32_t kFamilyCode = 16;
 
 struct BoardEntry {
-    int32_t inUse = 0;
-    int32_t linkHandle = -1;
+    // Atomic so that a close racing a call from another thread is a defined
+    // (if unlucky) event rather than undefined behaviour.
+    std::atomic<int32_t> inUse{0};
+    std::atomic<int32_t> linkHandle{-1};
     int32_t familyCode = 0;
     int32_t formIndex = 0;
     int32_t formCode = 0;
