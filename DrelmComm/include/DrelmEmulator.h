@@ -90,7 +90,7 @@ struct Fault {
 
 // Forget every board, link, fault and recorded access, and reload the
 // settings file named by DRELM_EMULATOR_SETTINGS (if set). Open links become
-// invalid.
+// invalid. The clock is left as it is.
 DRELM_EMU_API void ResetEmulator();
 
 // Describe the board at an address; it takes effect the next time the board
@@ -103,7 +103,9 @@ DRELM_EMU_API int32_t LinkHandleOf(const BoardAddress& address);
 
 // Registers behind the link's back (no traffic recorded, no faults, no side
 // effects such as triggers or resets). False when the link is not open or
-// the register does not exist.
+// the register does not exist; a poke is also refused for the registers
+// whose value the board computes (0x814C, 0x81C8, 0x81CC). The ready, running
+// and busy status bits are ORed with the stored ones.
 DRELM_EMU_API bool PeekRegister(int32_t linkHandle, uint32_t address, uint32_t* value);
 DRELM_EMU_API bool PokeRegister(int32_t linkHandle, uint32_t address, uint32_t value);
 
@@ -113,6 +115,10 @@ DRELM_EMU_API bool PokeRegister(int32_t linkHandle, uint32_t address, uint32_t v
 // they deliver acquired events. False when the link is not open or the
 // words do not split into whole events of non-zero size.
 DRELM_EMU_API bool InjectEvents(int32_t linkHandle, const std::vector<uint32_t>& words);
+
+// Software triggers the board has received over the link (writes to
+// 0x8108) since it was created or last reset. False when the link is not open.
+DRELM_EMU_API bool SoftwareTriggerCount(int32_t linkHandle, uint64_t* count);
 
 // Traffic recording. Off until started; Start clears what was recorded.
 DRELM_EMU_API void StartRecording();

@@ -1,0 +1,131 @@
+#include "BoardRegistry.h"
+
+#include <climits>
+
+#include "DrelmComm.h"
+#include "EmulatorClock.h"
+#include "LinkStatus.h"
+#include "SettingsFile.h"
+
+namespace drelm::emu {
+
+BoardRegistry& BoardRegistry::Instance() {
+    static BoardRegistry registry;
+    return registry;
+}
+
+BoardRegistry::BoardRegistry() = default;
+
+// The settings file is read at first use, not when the registry is made, so
+// that a ResetEmulator as the very first call reads it once.
+void BoardRegistry::LoadSettingsLocked() {
+    if (settingsLoaded_) return;
+    settingsLoaded_ = true;
+    for (const SettingsFile::Entry& entry : SettingsFile::LoadFromEnvironment())
+        descriptions_[NormalizedAddress(entry.address)] = Description{entry.config, nextGeneration_++};
+}
+
+void BoardRegistry::Reset() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    for (auto& [handle, board] : links_) {
+        std::lock_guard<std::mutex> boardHold(board->Mutex());
+        board->linkHandle = -1;
+    }
+    links_.clear();
+    linkAddresses_.clear();
+    boards_.clear();
+    descriptions_.clear();
+    settingsLoaded_ = false;
+    LoadSettingsLocked();
+}
+
+void BoardRegistry::Configure(const BoardAddress& address, const BoardConfig& config) {
+    const BoardAddress key = NormalizedAddress(address);
+    std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
+    descriptions_[key] = Description{config, nextGeneration_++};
+    // A board that is not open is made anew from the description at its next
+    // open; an open one keeps running as it is until then.
+    auto board = boards_.find(key);
+    if (board != boards_.end()) {
+        std::lock_guard<std::mutex> boardHold(board->second->Mutex());
+        if (board->second->linkHandle < 0) boards_.erase(board);
+    }
+}
+
+bool BoardRegistry::IsKnownHost(const std::string& host) {
+    if (host == "localhost" || IsDottedQuad(host)) return true;
+    BoardAddress probe;
+    probe.connectionType = DRELM_LINK_ETHERNET;
+    probe.host = host;
+    const BoardAddress key = NormalizedAddress(probe);
+    std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
+    for (const auto& [address, description] : descriptions_)
+        if (address.connectionType == DRELM_LINK_ETHERNET && address.host == key.host) return true;
+    return false;
+}
+
+int32_t BoardRegistry::NextHandleLocked() {
+    while (links_.count(nextHandle_) != 0) nextHandle_ = nextHandle_ == INT32_MAX ? 0 : nextHandle_ + 1;
+    const int32_t handle = nextHandle_;
+    nextHandle_ = nextHandle_ == INT32_MAX ? 0 : nextHandle_ + 1;
+    return handle;
+}
+
+int32_t BoardRegistry::Open(const BoardAddress& address, int32_t& linkHandle) {
+    const BoardAddress key = NormalizedAddress(address);
+    std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
+    const auto description = descriptions_.find(key);
+    const uint64_t generation = description == descriptions_.end() ? 0 : description->second.generation;
+    auto found = boards_.find(key);
+    if (found != boards_.end()) {
+        std::lock_guard<std::mutex> boardHold(found->second->Mutex());
+        if (found->second->linkHandle >= 0) return kLinkAlreadyOpen;
+    }
+    if (links_.size() >= kMaxOpenLinks) return kLinkTooManyLinks;
+    if (found == boards_.end() || found->second->generation() != generation) {
+        const BoardConfig config = description == descriptions_.end() ? BoardConfig{} : description->second.config;
+        found = boards_.insert_or_assign(key, std::make_shared<Board>(config, generation, EmulatorClock::Instance()))
+                    .first;
+    }
+    const int32_t handle = NextHandleLocked();
+    {
+        std::lock_guard<std::mutex> boardHold(found->second->Mutex());
+        found->second->linkHandle = handle;
+    }
+    links_[handle] = found->second;
+    linkAddresses_[handle] = key;
+    linkHandle = handle;
+    return kLinkOk;
+}
+
+int32_t BoardRegistry::Close(int32_t linkHandle) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    const auto link = links_.find(linkHandle);
+    if (link == links_.end()) return kLinkGenericFailure;
+    {
+        std::lock_guard<std::mutex> boardHold(link->second->Mutex());
+        link->second->linkHandle = -1;
+    }
+    links_.erase(link);
+    linkAddresses_.erase(linkHandle);
+    return kLinkOk;
+}
+
+std::shared_ptr<Board> BoardRegistry::Find(int32_t linkHandle) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    const auto link = links_.find(linkHandle);
+    return link == links_.end() ? nullptr : link->second;
+}
+
+int32_t BoardRegistry::HandleOf(const BoardAddress& address) {
+    const BoardAddress key = NormalizedAddress(address);
+    std::lock_guard<std::mutex> hold(mutex_);
+    for (const auto& [handle, linkAddress] : linkAddresses_)
+        if (linkAddress == key) return handle;
+    return -1;
+}
+
+}  // namespace drelm::emu

@@ -1,0 +1,52 @@
+#include "EmulatorClock.h"
+
+#include <chrono>
+
+namespace drelm::emu {
+namespace {
+
+const std::chrono::steady_clock::time_point g_origin = std::chrono::steady_clock::now();
+
+}  // namespace
+
+EmulatorClock& EmulatorClock::Instance() {
+    static EmulatorClock clock;
+    return clock;
+}
+
+EmulatorClock::EmulatorClock() = default;
+
+uint64_t EmulatorClock::HostNs() const {
+    const auto elapsed = std::chrono::steady_clock::now() - g_origin;
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+}
+
+uint64_t EmulatorClock::NowLocked() const { return virtual_ ? virtualNs_ : HostNs() + offsetNs_; }
+
+uint64_t EmulatorClock::NowNs() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return NowLocked();
+}
+
+void EmulatorClock::UseVirtual(bool on) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (on == virtual_) return;
+    if (on) {
+        virtualNs_ = NowLocked();
+    } else {
+        // Continue from where the virtual clock stood, never behind it.
+        const uint64_t host = HostNs();
+        if (host + offsetNs_ < virtualNs_) offsetNs_ = virtualNs_ - host;
+    }
+    virtual_ = on;
+}
+
+void EmulatorClock::Advance(uint64_t nanoseconds) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (virtual_)
+        virtualNs_ += nanoseconds;
+    else
+        offsetNs_ += nanoseconds;
+}
+
+}  // namespace drelm::emu

@@ -1,0 +1,70 @@
+// The emulator's control interface (DrelmEmulator.h).
+//
+// ResetEmulator forgets boards, links, descriptions, faults and recorded
+// traffic, and reloads the settings file; it leaves the clock as it is.
+#include "BoardRegistry.h"
+#include "DrelmEmulator.h"
+#include "EmulatorClock.h"
+#include "FaultInjector.h"
+#include "TrafficRecorder.h"
+
+namespace drelm::emu {
+namespace {
+
+template <typename Body>
+bool WithOpenBoard(int32_t linkHandle, Body body) {
+    std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
+    if (!board) return false;
+    std::lock_guard<std::mutex> hold(board->Mutex());
+    if (board->linkHandle != linkHandle) return false;
+    return body(*board);
+}
+
+}  // namespace
+
+void ResetEmulator() {
+    BoardRegistry::Instance().Reset();
+    FaultInjector::Instance().Clear();
+    TrafficRecorder::Instance().Clear();
+}
+
+void ConfigureBoard(const BoardAddress& address, const BoardConfig& config) {
+    BoardRegistry::Instance().Configure(address, config);
+}
+
+int32_t LinkHandleOf(const BoardAddress& address) { return BoardRegistry::Instance().HandleOf(address); }
+
+bool PeekRegister(int32_t linkHandle, uint32_t address, uint32_t* value) {
+    if (!value) return false;
+    return WithOpenBoard(linkHandle, [&](Board& board) { return board.Peek(address, *value); });
+}
+
+bool PokeRegister(int32_t linkHandle, uint32_t address, uint32_t value) {
+    return WithOpenBoard(linkHandle, [&](Board& board) { return board.Poke(address, value); });
+}
+
+bool InjectEvents(int32_t linkHandle, const std::vector<uint32_t>& words) {
+    return WithOpenBoard(linkHandle, [&](Board& board) { return board.InjectEvents(words); });
+}
+
+bool SoftwareTriggerCount(int32_t linkHandle, uint64_t* count) {
+    if (!count) return false;
+    return WithOpenBoard(linkHandle, [&](Board& board) {
+        *count = board.SoftwareTriggers();
+        return true;
+    });
+}
+
+void StartRecording() { TrafficRecorder::Instance().Start(); }
+void StopRecording() { TrafficRecorder::Instance().Stop(); }
+std::vector<Access> RecordedTraffic() { return TrafficRecorder::Instance().Snapshot(); }
+
+int AddFault(const Fault& fault) { return FaultInjector::Instance().Add(fault); }
+void RemoveFault(int id) { FaultInjector::Instance().Remove(id); }
+void ClearFaults() { FaultInjector::Instance().Clear(); }
+
+void UseVirtualClock(bool on) { EmulatorClock::Instance().UseVirtual(on); }
+void AdvanceClock(uint64_t nanoseconds) { EmulatorClock::Instance().Advance(nanoseconds); }
+uint64_t EmulatedTimeNs() { return EmulatorClock::Instance().NowNs(); }
+
+}  // namespace drelm::emu

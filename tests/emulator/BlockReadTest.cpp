@@ -1,0 +1,132 @@
+// Block reads from the event memory: whole events only, bounded by the
+// caller's room and by the events-per-transfer register.
+#include <cstring>
+#include <numeric>
+
+#include "EmulatorFixture.h"
+
+namespace emulator_test {
+namespace {
+
+// An event of `size` words whose words after the first count up from `tag`.
+std::vector<uint32_t> Event(uint32_t size, uint32_t tag) {
+    std::vector<uint32_t> words(size);
+    words[0] = size | 0xA0000000;  // bits 28-31 are not part of the size
+    std::iota(words.begin() + 1, words.end(), tag);
+    return words;
+}
+
+std::vector<uint32_t> Events(std::initializer_list<uint32_t> sizes) {
+    std::vector<uint32_t> all;
+    uint32_t tag = 0x100;
+    for (uint32_t size : sizes) {
+        const std::vector<uint32_t> e = Event(size, tag);
+        all.insert(all.end(), e.begin(), e.end());
+        tag += 0x100;
+    }
+    return all;
+}
+
+class BlockReadTest : public EmulatorTest {
+protected:
+    void SetUp() override {
+        EmulatorTest::SetUp();
+        handle = OpenUsb(0);
+    }
+    int32_t BlockRead(int32_t maxWords) {
+        buffer.assign(static_cast<std::size_t>(maxWords) + 4, 0xCCCCCCCC);
+        moved = -1;
+        return LinkBlockRead(handle, 0, buffer.data(), maxWords, &moved);
+    }
+    int32_t handle = -1;
+    int32_t moved = -1;
+    std::vector<uint32_t> buffer;
+};
+
+TEST_F(BlockReadTest, EmptyMemoryEndsTheTransferAtOnce) {
+    EXPECT_EQ(BlockRead(100), kEndOfTransfer);
+    EXPECT_EQ(moved, 0);
+    EXPECT_EQ(BlockRead(0), kEndOfTransfer);
+}
+
+TEST_F(BlockReadTest, DeliversWholeEventsInOrder) {
+    const std::vector<uint32_t> all = Events({6, 4, 9});
+    ASSERT_TRUE(drelm::emu::InjectEvents(handle, all));
+    EXPECT_EQ(Read(handle, 0x814C), 6u) << "size of the next event";
+    EXPECT_EQ(BlockRead(100), kEndOfTransfer);
+    ASSERT_EQ(moved, 19);
+    EXPECT_EQ(std::vector<uint32_t>(buffer.begin(), buffer.begin() + 19), all);
+    EXPECT_EQ(buffer[19], 0xCCCCCCCCu) << "nothing written past the words moved";
+    EXPECT_EQ(Read(handle, 0x814C), 0u);
+}
+
+TEST_F(BlockReadTest, NeverSplitsAnEventThatDoesNotFit) {
+    ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({6, 4, 9})));
+    EXPECT_EQ(BlockRead(12), 0) << "more may follow";
+    EXPECT_EQ(moved, 10);
+    EXPECT_EQ(buffer[10], 0xCCCCCCCCu);
+    EXPECT_EQ(BlockRead(8), 0);
+    EXPECT_EQ(moved, 0) << "the 9-word event does not fit in 8";
+    EXPECT_EQ(BlockRead(9), kEndOfTransfer);
+    EXPECT_EQ(moved, 9);
+    EXPECT_EQ(buffer[0], 9u | 0xA0000000);
+}
+
+TEST_F(BlockReadTest, EventsPerTransferLimitEndsTheTransfer) {
+    ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({4, 4, 4, 4, 4})));
+    Write(handle, 0xEF1C, 2);
+    EXPECT_EQ(BlockRead(100), kEndOfTransfer);
+    EXPECT_EQ(moved, 8);
+    EXPECT_EQ(BlockRead(6), 0) << "room for one event only, limit not reached";
+    EXPECT_EQ(moved, 4);
+    Write(handle, 0xEF1C, 0);  // no limit
+    EXPECT_EQ(BlockRead(100), kEndOfTransfer);
+    EXPECT_EQ(moved, 8);
+}
+
+TEST_F(BlockReadTest, ReadsIntoAnUnalignedBuffer) {
+    ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({4})));
+    alignas(4) unsigned char bytes[4 * 4 + 1] = {};
+    EXPECT_EQ(LinkBlockRead(handle, 0, bytes + 1, 4, &moved), kEndOfTransfer);
+    uint32_t first = 0;
+    std::memcpy(&first, bytes + 1, 4);
+    EXPECT_EQ(first, 4u | 0xA0000000);
+}
+
+TEST_F(BlockReadTest, OnlyBoardAddressZeroIsRead) {
+    ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({4})));
+    uint32_t words[4];
+    EXPECT_EQ(LinkBlockRead(handle, 0x32100000, words, 4, &moved), -3);
+    EXPECT_EQ(LinkBlockRead(handle + 1, 0, words, 4, &moved), -1);
+    EXPECT_EQ(BlockRead(4), kEndOfTransfer);
+}
+
+TEST_F(BlockReadTest, InjectionTakesWholeEventsOnly) {
+    EXPECT_FALSE(drelm::emu::InjectEvents(handle, {5, 0, 0}));
+    EXPECT_FALSE(drelm::emu::InjectEvents(handle, {0x10000000, 0}));  // size 0
+    EXPECT_FALSE(drelm::emu::InjectEvents(handle, {4, 0, 0, 0, 2}));
+    EXPECT_FALSE(drelm::emu::InjectEvents(handle + 1, {1}));
+    EXPECT_EQ(Read(handle, 0x814C), 0u) << "a refused injection stores nothing";
+    EXPECT_TRUE(drelm::emu::InjectEvents(handle, {1, 1}));
+}
+
+TEST_F(BlockReadTest, EventMemoryHoldsAtMost1024Events) {
+    std::vector<uint32_t> ones(1000, 1);
+    ASSERT_TRUE(drelm::emu::InjectEvents(handle, ones));
+    EXPECT_FALSE(drelm::emu::InjectEvents(handle, std::vector<uint32_t>(25, 1)));
+    EXPECT_TRUE(drelm::emu::InjectEvents(handle, std::vector<uint32_t>(24, 1)));
+    EXPECT_FALSE(drelm::emu::InjectEvents(handle, {1}));
+    EXPECT_EQ(BlockRead(2000), kEndOfTransfer);
+    EXPECT_EQ(moved, 1024);
+}
+
+TEST_F(BlockReadTest, EventsSurviveCloseAndOpen) {
+    ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({4})));
+    ASSERT_EQ(LinkClose(handle), 0);
+    handle = OpenUsb(0);
+    EXPECT_EQ(BlockRead(4), kEndOfTransfer);
+    EXPECT_EQ(moved, 4);
+}
+
+}  // namespace
+}  // namespace emulator_test
