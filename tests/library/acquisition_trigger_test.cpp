@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "BoardTable.h"
 #include "EmulatedBoards.h"
 #include "LinkFaultHelpers.h"
 
@@ -229,6 +230,18 @@ TEST_F(GroupEnableTest, MaskFollowsTheBoardForm) {
         EXPECT_TRUE(TrafficIs(Traffic(), {Write(kGroupEnable, c.mask)}));
         EXPECT_EQ(Peek(h, kGroupEnable), c.mask);
         ASSERT_EQ(DRELM_TSY_CloseTessary(h), DRELM_TSY_Success);
+    }
+}
+
+// The open only ever gives forms 0, 2 and 3, so the entry is altered
+// directly to reach the check.
+TEST_F(GroupEnableTest, UnknownFormIsUnsupportedWithoutWrite) {
+    const int32_t h = OpenBoard();
+    for (const int32_t form : {1, 4, -1}) {
+        drelm::tsy::Board(h).formIndex = form;
+        Record();
+        EXPECT_EQ(DRELM_TSY_SetGroupEnableMask(h), DRELM_TSY_UnsupportedBoard) << "form " << form;
+        EXPECT_TRUE(TrafficIs(Traffic(), {})) << "form " << form;
     }
 }
 

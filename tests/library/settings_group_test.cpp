@@ -10,6 +10,8 @@ namespace tessary_test {
 namespace {
 
 constexpr uint32_t ThresholdRegister(uint32_t group) { return 0x1024u | ((group & 0xFFu) << 8); }
+// What the emulated board answers for a register it does not have.
+constexpr int32_t kMissingRegisterStatus = -11;
 constexpr uint32_t EnableMaskRegister(uint32_t group) { return 0x10A8u | ((group & 0xFFu) << 8); }
 
 using ZsThresholdTest = EmulatedBoardTest;
@@ -30,10 +32,12 @@ TEST_F(ZsThresholdTest, WritesTheLowFourteenBits) {
 
 TEST_F(ZsThresholdTest, GroupIsNotRangeCheckedOnlyCutToEightBits) {
     const int32_t h = Open32();
-    // Group 4 is beyond a 32-channel board, 0x102 is group 2 in its low byte.
+    // Group 4 is beyond a 32-channel board: the write still goes out, and
+    // the board's refusal of the missing register comes back as WriteFailed.
     Record();
-    EXPECT_EQ(DRELM_TSY_SetGroupZSThreshold(h, 4, 0x10), DRELM_TSY_Success);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Write(0x1424, 0x10u)}));
+    EXPECT_EQ(DRELM_TSY_SetGroupZSThreshold(h, 4, 0x10), DRELM_TSY_WriteFailed);
+    EXPECT_TRUE(TrafficIs(Traffic(), {Write(0x1424, 0x10u, kMissingRegisterStatus)}));
+    // 0x102 is group 2 in its low byte.
     Record();
     EXPECT_EQ(DRELM_TSY_SetGroupZSThreshold(h, 0x102, 0x20), DRELM_TSY_Success);
     EXPECT_TRUE(TrafficIs(Traffic(), {Write(0x1224, 0x20u)}));
