@@ -2,34 +2,45 @@
 
 namespace drelm::emu {
 
-bool Acquisition::Running(uint64_t now) const {
-    return now - changeNs_ >= latencyNs_ ? runBit_ : runningBeforeChange_;
+void Acquisition::ApplyOldest() {
+    const Change change = pending_.front();
+    pending_.pop_front();
+    if (running_) runAccumNs_ += change.at - sinceNs_;
+    if (change.running && !running_) runAccumNs_ = 0;  // a new run starts its count afresh
+    running_ = change.running;
+    sinceNs_ = change.at;
 }
 
-uint64_t Acquisition::RunningSinceChangeNs(uint64_t now) const {
-    const uint64_t elapsed = now - changeNs_;
-    if (elapsed >= latencyNs_) {
-        // The new state took hold at changeNs_ + latency; before that the old one held.
-        const uint64_t before = runningBeforeChange_ ? latencyNs_ : 0;
-        return before + (runBit_ ? elapsed - latencyNs_ : 0);
-    }
-    return runningBeforeChange_ ? elapsed : 0;
+void Acquisition::ApplyUpTo(uint64_t now) {
+    while (!pending_.empty() && pending_.front().at <= now) ApplyOldest();
 }
 
 void Acquisition::SetRunBit(bool run, uint64_t now) {
+    ApplyUpTo(now);
     if (run == runBit_) return;
-    const bool runningNow = Running(now);
-    const bool startingRun = run && !runningNow;
-    accumulatedNs_ = startingRun ? 0 : accumulatedNs_ + RunningSinceChangeNs(now);
-    runningBeforeChange_ = runningNow;
     runBit_ = run;
-    changeNs_ = now;
+    if (pending_.size() >= kMaxPendingChanges) {
+        pending_.front().at = now;
+        ApplyOldest();
+    }
+    pending_.push_back(Change{now + latencyNs_, run});
+    ApplyUpTo(now);
 }
 
-void Acquisition::SoftwareTrigger(uint64_t) { ++softwareTriggers_; }
+bool Acquisition::Running(uint64_t now) {
+    ApplyUpTo(now);
+    return running_;
+}
 
-uint32_t Acquisition::TotalTimeUnits(uint64_t now) const {
-    return static_cast<uint32_t>((accumulatedNs_ + RunningSinceChangeNs(now)) / kTimeUnitNs);
+void Acquisition::SoftwareTrigger(uint64_t now) {
+    ApplyUpTo(now);
+    ++softwareTriggers_;
+}
+
+uint32_t Acquisition::TotalTimeUnits(uint64_t now) {
+    ApplyUpTo(now);
+    const uint64_t total = runAccumNs_ + (running_ ? now - sinceNs_ : 0);
+    return static_cast<uint32_t>(total / kTimeUnitNs);
 }
 
 }  // namespace drelm::emu

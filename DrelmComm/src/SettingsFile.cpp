@@ -19,6 +19,14 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// User text quoted in a message, with control and non-ASCII bytes shown as '?'.
+std::string Printable(const std::string& text) {
+    std::string out = text.substr(0, 64);
+    for (char& c : out)
+        if (c < 0x20 || c > 0x7E) c = '?';
+    return out;
+}
+
 std::vector<std::string> Words(const std::string& text) {
     std::vector<std::string> words;
     std::istringstream in(text);
@@ -118,7 +126,7 @@ std::string ParseSection(const std::string& inside, BoardAddress& address) {
     const Type* type = nullptr;
     for (const Type& t : kTypes)
         if (w[0] == t.name) type = &t;
-    if (!type) return "unknown connection '" + w[0] + "' (usb, optical, adapter, ethernet, vme)";
+    if (!type) return "unknown connection '" + Printable(w[0]) + "' (usb, optical, adapter, ethernet, vme)";
     address = BoardAddress{};
     address.connectionType = type->type;
     if (type->type == DRELM_LINK_ETHERNET) {
@@ -208,14 +216,14 @@ std::vector<SettingsFile::Entry> SettingsFile::Parse(std::istream& in, const std
         const std::string name = Trim(line.substr(0, equals));
         const std::string value = Trim(line.substr(equals + 1));
         if (!current) {
-            report(number, "key '" + name + "' before any board section");
+            report(number, "key '" + Printable(name) + "' before any board section");
             continue;
         }
         const Key* key = nullptr;
         for (const Key& k : kKeys)
             if (name == k.name) key = &k;
         if (!key) {
-            report(number, "unknown key '" + name + "'");
+            report(number, name.empty() ? std::string("no key before '='") : "unknown key '" + Printable(name) + "'");
             continue;
         }
         const std::string error = key->apply(current->config, value);

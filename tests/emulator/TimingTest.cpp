@@ -72,17 +72,21 @@ TEST_F(EmulatorTest, RunningStatusFollowsTheRunBitAfterTheLatency) {
     EXPECT_EQ(Read(h, 0x8104) & 4, 0u);
 }
 
-TEST_F(EmulatorTest, RunBitChangesWithinTheLatencyKeepThePreviousStatus) {
+TEST_F(EmulatorTest, ShortRunPulsesReachTheStatusDelayed) {
     BoardConfig config;
     config.runLatencyUs = 100;
     const int32_t h = OpenUsb(0, &config);
     Write(h, 0x8100, 4);
     AdvanceUs(50);
-    Write(h, 0x8100, 0);  // stopped before it ever ran
-    AdvanceUs(60);
+    Write(h, 0x8100, 0);  // stopped before the start showed
+    AdvanceUs(49);
     EXPECT_EQ(Read(h, 0x8104) & 4, 0u);
-    AdvanceUs(100);
-    EXPECT_EQ(Read(h, 0x8104) & 4, 0u);
+    AdvanceUs(1);
+    EXPECT_EQ(Read(h, 0x8104) & 4, 4u) << "the start shows after the latency";
+    AdvanceUs(49);
+    EXPECT_EQ(Read(h, 0x8104) & 4, 4u);
+    AdvanceUs(1);
+    EXPECT_EQ(Read(h, 0x8104) & 4, 0u) << "and the stop 50 us later";
 }
 
 TEST_F(EmulatorTest, TotalTimeCountsRunningTimeSinceTheStart) {
