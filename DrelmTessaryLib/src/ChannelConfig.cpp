@@ -55,8 +55,9 @@ int32_t DRELM_TSY_SetChMode(int32_t handle, uint32_t code) {
 int32_t DRELM_TSY_SetTriggerMode(int32_t handle, int32_t mode) {
     return Guarded([&] {
         if (!IsOpen(handle)) return int32_t{DRELM_TSY_InvalidHandle};
-        if (mode != 0 && mode != 1) return int32_t{DRELM_TSY_InvalidParam};
-        return ChangeConfigBits(handle, kTriggerModeBit, mode == 1);
+        if (mode == 1) return BoardSetBits(handle, kChannelConfig, kTriggerModeBit);
+        if (mode == 0) return BoardClearBits(handle, kChannelConfig, kTriggerModeBit);
+        return int32_t{DRELM_TSY_InvalidParam};
     });
 }
 
