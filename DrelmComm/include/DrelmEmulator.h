@@ -49,6 +49,27 @@ struct BoardConfig {
     uint32_t resetTimeUs = 2000;        // how long the board is deaf and not ready after 0xEF24
     uint32_t dcOffsetBusyUs = 1000;     // group busy bit after a DC-offset write
     uint32_t runLatencyUs = 1000;       // run bit to running status in 0x8104
+
+    // Event data (README "Acquisition and event data").
+    uint32_t triggerRateHz = 1000;        // external trigger input: mean Poisson rate; 0: no triggers
+    uint32_t conversionTimeNs = 2000;     // dead time after each accepted trigger
+    uint32_t seed = 1;                    // every random draw of the board follows from it
+    uint32_t photopeakKeV = 662;          // energy of the source's line
+    uint32_t gainPerMeV = 10000;          // amplitude units (14-bit scale) per MeV
+    uint32_t resolutionPermille = 70;     // FWHM of the photopeak, per mille of its energy
+    uint32_t photopeakPercent = 30;       // of the hits: in the photopeak
+    uint32_t backgroundPercent = 20;      // of the hits: falling background; the rest is Compton continuum
+    uint32_t backgroundSlopeKeV = 150;    // decay length of the background
+    uint32_t hitPercent = 100;            // chance that a channel sees a pulse; else it reads its pedestal
+    uint32_t pedestal = 40;               // amplitude of a channel without a pulse
+    uint32_t gainSpreadPermille = 20;     // channel-to-channel gain spread (fixed per channel and seed)
+
+    // Link timing; unset: the connection type's default. 0 bandwidth: unlimited.
+    std::optional<uint32_t> linkLatencyUs;     // per link operation
+    std::optional<uint32_t> linkBandwidthKBps; // kilobytes (1000 bytes) per second
+
+    // Delivery log written when the board's link is closed; empty: none.
+    std::string truthFile;
 };
 
 // The eight link operations, as traffic records and fault targets name them.
@@ -72,6 +93,10 @@ struct Access {
     uint32_t address;
     uint32_t value;
     int32_t status;
+    // For list items: the item's index in its call and the call's item
+    // count, so that the calls can be told apart. 0 and 0 otherwise.
+    uint32_t listIndex = 0;
+    uint32_t listCount = 0;
 };
 
 // A fault makes matching calls fail with `status`. Matching calls are
@@ -116,6 +141,11 @@ DRELM_EMU_API bool PokeRegister(int32_t linkHandle, uint32_t address, uint32_t v
 // words do not split into whole events of non-zero size.
 DRELM_EMU_API bool InjectEvents(int32_t linkHandle, const std::vector<uint32_t>& words);
 
+// Triggers the board has counted while acquiring since it was made (the
+// trigger index's counts, unwrapped, over all runs) and how many of them made
+// no event (memory full or dead time). False when the link is not open.
+DRELM_EMU_API bool TriggerCounts(int32_t linkHandle, uint64_t* triggers, uint64_t* lost);
+
 // Software triggers the board has received over the link (writes to
 // 0x8108) since it was created or last reset. False when the link is not open.
 DRELM_EMU_API bool SoftwareTriggerCount(int32_t linkHandle, uint64_t* count);
@@ -137,6 +167,45 @@ DRELM_EMU_API void ClearFaults();
 DRELM_EMU_API void UseVirtualClock(bool on);
 DRELM_EMU_API void AdvanceClock(uint64_t nanoseconds);
 DRELM_EMU_API uint64_t EmulatedTimeNs();
+
+// ---------------------------------------------------------------------------
+// Flash chip and calibration tables
+//
+// Every board carries a serial DataFlash chip behind its flash registers
+// (0xEF2C control, 0xEF30 data). A new board's flash holds factory tables: an
+// offset table and calibration tables for 64 channels. The calibration load
+// registers (0x1080 | group << 8) fill the board's calibration tables.
+// ---------------------------------------------------------------------------
+
+// The flash chip of a board. Device id 0x25 (264-byte pages), 0x27 (528) or
+// 0x28 (1056); any other id is reported as given, with 528-byte pages. A
+// non-empty file keeps the chip's contents across runs: a file holding an
+// image of the chip is loaded, otherwise it is created from the factory
+// contents.
+struct FlashConfig {
+    uint8_t deviceId = 0x27;
+    std::string file;
+};
+
+// Describe the flash of the board at an address; takes effect the next time
+// the board is created, as ConfigureBoard does.
+DRELM_EMU_API void ConfigureFlash(const BoardAddress& address, const FlashConfig& config);
+
+// The chip behind the link's back, by linear byte address (page × page size
+// + offset, wrapping at the chip's end). No traffic, no busy time. False
+// when the link is not open.
+DRELM_EMU_API bool ReadFlash(int32_t linkHandle, uint32_t address, uint32_t count, std::vector<uint8_t>* bytes);
+DRELM_EMU_API bool WriteFlash(int32_t linkHandle, uint32_t address, const std::vector<uint8_t>& bytes);
+DRELM_EMU_API bool FlashPageSize(int32_t linkHandle, uint32_t* pageSize);
+
+// The calibration table that load words have filled: 4096 entries (0 where
+// none was loaded), for sign 0 NEG / 1 POS, kind 0 DACDU / 1 DACUD and a
+// channel of the board. False for a link that is not open or coordinates the
+// board doesn't have.
+DRELM_EMU_API bool ReadCalibrationTable(int32_t linkHandle, int sign, int kind, int channel,
+                                        std::vector<uint16_t>* entries);
+// Load words the board has taken since it was created.
+DRELM_EMU_API uint64_t CalibrationWordsLoaded(int32_t linkHandle);
 
 }  // namespace drelm::emu
 

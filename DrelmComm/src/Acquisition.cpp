@@ -6,9 +6,19 @@ void Acquisition::ApplyOldest() {
     const Change change = pending_.front();
     pending_.pop_front();
     if (running_) runAccumNs_ += change.at - sinceNs_;
-    if (change.running && !running_) runAccumNs_ = 0;  // a new run starts its count afresh
+    if (change.running && !running_) {
+        runAccumNs_ = 0;  // a new run starts its count afresh
+        ++starts_;
+        runStartNs_ = change.at;
+    }
     running_ = change.running;
     sinceNs_ = change.at;
+}
+
+bool Acquisition::ChangeDue(uint64_t now, uint64_t& at) const {
+    if (pending_.empty() || pending_.front().at > now) return false;
+    at = pending_.front().at;
+    return true;
 }
 
 void Acquisition::ApplyUpTo(uint64_t now) {

@@ -1,7 +1,7 @@
 // The board's acquisition: the run state as the status register shows it,
-// the software triggers it receives and its time counters. Event generation
-// plugs in here: a trigger arriving while running is where an event will be
-// made.
+// the software triggers it receives and its total-time counter. Events are
+// made by EventStream, which Board drives through the status changes below
+// one by one, so that it generates with the state each interval had.
 //
 // The running status is the run bit delayed by the run latency: it shows at
 // time t what the run bit was at t - latency, for starts and stops alike.
@@ -23,14 +23,22 @@ public:
     // Whether the status register shows the board running at `now`.
     bool Running(uint64_t now);
 
+    // Status changes still pending: the next one due at or before `now`.
+    bool ChangeDue(uint64_t now, uint64_t& at) const;
+    void ApplyNextChange() { ApplyOldest(); }
+    bool RunBit() const { return runBit_; }
+    // The status as of the last change applied (no time passes).
+    bool RunningNow() const { return running_; }
+    // Starts shown so far, and when the last one was shown.
+    uint64_t Starts() const { return starts_; }
+    uint64_t RunStartNs() const { return runStartNs_; }
+
     void SoftwareTrigger(uint64_t now);
     uint64_t SoftwareTriggers() const { return softwareTriggers_; }
 
     // Total time: emulated time spent running since the status last showed
     // a start, in units of 65536 ticks of 8 ns; it holds while stopped.
-    // Dead time: none is emulated yet, so 0.
     uint32_t TotalTimeUnits(uint64_t now);
-    uint32_t DeadTimeUnits(uint64_t) const { return 0; }
 
     static constexpr uint64_t kTimeUnitNs = 65536ull * 8;
     // Run bit changes still on their way to the status. A flood of toggles
@@ -52,6 +60,8 @@ private:
     uint64_t sinceNs_ = 0;      // when the status last changed
     uint64_t runAccumNs_ = 0;   // running time of the current run up to sinceNs_
     uint64_t softwareTriggers_ = 0;
+    uint64_t starts_ = 0;
+    uint64_t runStartNs_ = 0;
 };
 
 }  // namespace drelm::emu

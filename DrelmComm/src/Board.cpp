@@ -2,7 +2,10 @@
 
 #include <climits>
 
+#include <iostream>
+
 #include "EmulatorClock.h"
+#include "FactoryTables.h"
 #include "LinkStatus.h"
 
 namespace drelm::emu {
@@ -12,14 +15,58 @@ constexpr uint64_t kNsPerUs = 1000;
 
 }  // namespace
 
-Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock)
+Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock, const FlashConfig& flash,
+             int32_t connectionType)
     : config_(ResolvedConfig(config)),
       generation_(generation),
       clock_(clock),
       rom_(config_),
       registers_(static_cast<uint32_t>(config_.channels) / 8),
-      acquisition_(uint64_t{config_.runLatencyUs} * kNsPerUs) {
+      acquisition_(uint64_t{config_.runLatencyUs} * kNsPerUs),
+      stream_(config_),
+      timing_(config_, connectionType),
+      log_(config_.truthFile, static_cast<uint32_t>(config_.channels)),
+      flashConfig_(flash) {
     StoreIdentity();
+    // A board whose flash lives in a file reads (or starts) it at power-up.
+    if (!flashConfig_.file.empty()) Flash();
+}
+
+void Board::CatchUp(uint64_t now) {
+    const EventSettings settings = EventSettings::From(registers_);
+    uint64_t at = 0;
+    for (;;) {
+        // A start applied elsewhere (Running, SetRunBit) is taken up here too.
+        if (acquisition_.Starts() != seenStarts_) {
+            seenStarts_ = acquisition_.Starts();
+            stream_.StartRun(acquisition_.RunStartNs());
+        }
+        if (!acquisition_.ChangeDue(now, at)) break;
+        stream_.Generate(at, Listening(), settings, events_);
+        acquisition_.ApplyNextChange();
+    }
+    stream_.Generate(now, Listening(), settings, events_);
+}
+
+bool Board::InjectEvents(const std::vector<uint32_t>& words) {
+    CatchUp(clock_.NowNs());
+    return events_.Append(words);
+}
+
+void Board::TriggerCounts(uint64_t& triggers, uint64_t& lost) {
+    CatchUp(clock_.NowNs());
+    triggers = stream_.Triggers();
+    lost = stream_.Lost();
+}
+
+void Board::LinkOpened() {
+    CatchUp(clock_.NowNs());
+    log_.Start(stream_.Triggers(), stream_.Lost());
+}
+
+void Board::LinkClosed() {
+    CatchUp(clock_.NowNs());
+    log_.Write(stream_.Triggers(), stream_.Lost());
 }
 
 // The revision and board-information registers read what the description
@@ -49,13 +96,14 @@ uint32_t Board::Compose(const RegisterLocation& where, uint32_t address, uint64_
                    (acquisition_.Running(now) ? reg::kStatusRunning : 0);
         case reg::kNextEventSize: return events_.NextEventSize();
         case reg::kTotalTime: return acquisition_.TotalTimeUnits(now);
-        case reg::kDeadTime: return acquisition_.DeadTimeUnits(now);
+        case reg::kDeadTime: return stream_.DeadTimeUnits(now);
         default: return stored;
     }
 }
 
 int32_t Board::Read(uint32_t address, uint32_t& value) {
     const uint64_t now = clock_.NowNs();
+    CatchUp(now);
     if (IdentificationRom::Contains(address)) {
         if (address % 4 != 0) return kLinkNoRegisterRead;
         value = rom_.Read(address);
@@ -70,6 +118,7 @@ int32_t Board::Read(uint32_t address, uint32_t& value) {
 
 int32_t Board::Write(uint32_t address, uint32_t value) {
     const uint64_t now = clock_.NowNs();
+    CatchUp(now);
     if (IdentificationRom::Contains(address)) return kLinkNoRegisterWrite;
     const RegisterLocation where = registers_.Locate(address);
     if (!where.exists || RegisterFile::AccessOf(where, address) == RegisterAccess::ReadOnly)
@@ -88,8 +137,15 @@ int32_t Board::Write(uint32_t address, uint32_t value) {
     }
     switch (address) {
         case reg::kSoftwareReset: SoftwareReset(now); return kLinkOk;
-        case reg::kSoftwareTrigger: acquisition_.SoftwareTrigger(now); return kLinkOk;
-        case reg::kAcquisitionControl: acquisition_.SetRunBit((value & reg::kControlRun) != 0, now); break;
+        case reg::kSoftwareTrigger:
+            acquisition_.SoftwareTrigger(now);
+            if (Listening()) stream_.SoftwareTrigger(now, EventSettings::From(registers_), events_);
+            return kLinkOk;
+        case reg::kAcquisitionControl:
+            acquisition_.SetRunBit((value & reg::kControlRun) != 0, now);
+            registers_.Store(address, value);
+            CatchUp(now);  // a start without latency shows at once
+            return kLinkOk;
         case reg::kFlashControl: FlashControlWrite(value); break;
         case reg::kFlashData: FlashDataWrite(value); return kLinkOk;
         default: break;
@@ -100,9 +156,12 @@ int32_t Board::Write(uint32_t address, uint32_t value) {
 
 int32_t Board::BlockRead(unsigned char* dest, int32_t maxWords, int32_t& wordsMoved) {
     // 0 in the events-per-transfer register sets no event limit.
+    CatchUp(clock_.NowNs());
     const std::size_t limit = registers_.Stored(reg::kEventsPerTransfer);
     std::size_t events = 0;
-    wordsMoved = static_cast<int32_t>(events_.Take(dest, static_cast<std::size_t>(maxWords), limit, events));
+    if (log_.Enabled()) log_.Transfer();
+    wordsMoved = static_cast<int32_t>(
+        events_.Take(dest, static_cast<std::size_t>(maxWords), limit, events, log_.Enabled() ? &log_ : nullptr));
     if (events_.Empty() || (limit != 0 && events == limit)) return kLinkEndOfTransfer;
     return kLinkOk;
 }
@@ -114,12 +173,15 @@ void Board::SoftwareReset(uint64_t now) {
     registers_.Store(reg::kAcquisitionStatus,
                      (registers_.Stored(reg::kAcquisitionStatus) & ~reg::kStatusKeptByReset) | kept);
     acquisition_ = Acquisition(uint64_t{config_.runLatencyUs} * kNsPerUs);
+    seenStarts_ = 0;
+    stream_.Reset(now);
     events_.Clear();
     busyEndNs_.fill(0);
     resetEndNs_ = now + uint64_t{config_.resetTimeUs} * kNsPerUs;
 }
 
 bool Board::Peek(uint32_t address, uint32_t& value) {
+    CatchUp(clock_.NowNs());
     if (IdentificationRom::Contains(address)) {
         if (address % 4 != 0) return false;
         value = rom_.Read(address);
@@ -132,6 +194,7 @@ bool Board::Peek(uint32_t address, uint32_t& value) {
 }
 
 bool Board::Poke(uint32_t address, uint32_t value) {
+    CatchUp(clock_.NowNs());
     if (IdentificationRom::Contains(address)) {
         if (address % 4 != 0) return false;
         rom_.Poke(address, value);
@@ -143,9 +206,29 @@ bool Board::Poke(uint32_t address, uint32_t value) {
     return true;
 }
 
-void Board::FlashControlWrite(uint32_t) {}
-void Board::FlashDataWrite(uint32_t) {}
-uint32_t Board::FlashDataRead() { return 0xFF; }
-void Board::CalibrationLoadWrite(uint32_t, uint32_t) {}
+DataFlash& Board::Flash() {
+    if (!flash_) {
+        flash_ = std::make_unique<DataFlash>(flashConfig_.deviceId);
+        WriteFactoryTables(*flash_);
+        if (!flashConfig_.file.empty() && !flash_->AttachFile(flashConfig_.file))
+            std::cerr << "DrelmComm emulator: cannot keep the flash in " << flashConfig_.file
+                      << "; its contents last only while the board exists\n";
+    }
+    return *flash_;
+}
+
+const CalibrationTables& Board::Calibration() {
+    if (!calibration_) calibration_ = std::make_unique<CalibrationTables>(config_.channels);
+    return *calibration_;
+}
+
+void Board::FlashControlWrite(uint32_t value) { Flash().WriteControl(value, clock_.NowNs()); }
+void Board::FlashDataWrite(uint32_t value) { Flash().WriteData(value, clock_.NowNs()); }
+uint32_t Board::FlashDataRead() { return Flash().ReadData(clock_.NowNs()); }
+
+void Board::CalibrationLoadWrite(uint32_t group, uint32_t value) {
+    Calibration();
+    calibration_->Load(group, value);
+}
 
 }  // namespace drelm::emu

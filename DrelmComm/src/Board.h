@@ -11,16 +11,24 @@
 //     the event memory is emptied and acquisition stops.
 //   - 0x8104 bit 2 follows the run bit of 0x8100 after runLatencyUs.
 //   - group 0x88 bit 2 is set for dcOffsetBusyUs after a write to group 0x98.
+//   - triggers and the events they make (EventStream), generated up to the
+//     time of each access before the access takes effect.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "Acquisition.h"
+#include "CalibrationTables.h"
+#include "DataFlash.h"
 #include "DrelmEmulator.h"
+#include "DeliveryLog.h"
 #include "EventMemory.h"
+#include "EventStream.h"
+#include "LinkTiming.h"
 #include "IdentificationRom.h"
 #include "RegisterFile.h"
 
@@ -32,7 +40,9 @@ class Board {
 public:
     // `config` is taken through ResolvedConfig; `generation` tells which
     // description of the address the board was made from.
-    Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock);
+    // `connectionType` chooses the link timing's defaults.
+    Board(const BoardConfig& config, uint64_t generation, EmulatorClock& clock,
+          const FlashConfig& flash = FlashConfig{}, int32_t connectionType = 0);
 
     // Everything below needs this mutex held.
     std::mutex& Mutex() { return mutex_; }
@@ -55,24 +65,39 @@ public:
     bool Peek(uint32_t address, uint32_t& value);
     bool Poke(uint32_t address, uint32_t value);
 
-    bool InjectEvents(const std::vector<uint32_t>& words) { return events_.Append(words); }
+    bool InjectEvents(const std::vector<uint32_t>& words);
     uint64_t SoftwareTriggers() const { return acquisition_.SoftwareTriggers(); }
+    void TriggerCounts(uint64_t& triggers, uint64_t& lost);
+
+    // How long a link operation moving `bytes` takes (LinkTiming).
+    uint64_t LinkCostNs(uint64_t bytes) const { return timing_.CostNs(bytes); }
+    // The link was opened or closed: the delivery log starts or is written.
+    void LinkOpened();
+    void LinkClosed();
+
+    // The flash chip and the loaded calibration tables, made on first use
+    // (a chip holds megabytes, and most boards never touch theirs).
+    DataFlash& Flash();
+    const CalibrationTables& Calibration();
 
 private:
     bool Recovering(uint64_t now) const { return now < resetEndNs_; }
     // The value a read sees: stored bits plus what time and state add.
     uint32_t Compose(const RegisterLocation& where, uint32_t address, uint64_t now);
     void SoftwareReset(uint64_t now);
+    // Generates triggers and events up to `now`, through every change of
+    // the running status on the way.
+    void CatchUp(uint64_t now);
+    bool Listening() const { return acquisition_.RunBit() && acquisition_.RunningNow(); }
     void StoreIdentity();
     static bool IsComputed(uint32_t address);
 
-    // The serial flash chip behind 0xEF2C/0xEF30. Until the chip is built,
-    // it takes every write and reads as erased.
+    // The serial flash chip behind 0xEF2C/0xEF30.
     void FlashControlWrite(uint32_t value);
     void FlashDataWrite(uint32_t value);
     uint32_t FlashDataRead();
-    // Calibration table entries (group 0x80): loaded into the board's
-    // correction logic, which is not emulated; accepted.
+    // Calibration table entries (group 0x80): each write is one load word
+    // for the board's calibration tables.
     void CalibrationLoadWrite(uint32_t group, uint32_t value);
 
     std::mutex mutex_;
@@ -83,8 +108,15 @@ private:
     RegisterFile registers_;
     Acquisition acquisition_;
     EventMemory events_;
+    EventStream stream_;
+    LinkTiming timing_;
+    DeliveryLog log_;
+    uint64_t seenStarts_ = 0;  // starts the stream has been told of
     uint64_t resetEndNs_ = 0;
     std::array<uint64_t, reg::kMaxGroups> busyEndNs_{};
+    FlashConfig flashConfig_;
+    std::unique_ptr<DataFlash> flash_;
+    std::unique_ptr<CalibrationTables> calibration_;
 };
 
 }  // namespace drelm::emu

@@ -22,7 +22,7 @@ void BoardRegistry::LoadSettingsLocked() {
     if (settingsLoaded_) return;
     settingsLoaded_ = true;
     for (const SettingsFile::Entry& entry : SettingsFile::LoadFromEnvironment())
-        descriptions_[NormalizedAddress(entry.address)] = Description{entry.config, nextGeneration_++};
+        descriptions_[NormalizedAddress(entry.address)] = Description{entry.config, nextGeneration_++, entry.flash};
 }
 
 void BoardRegistry::Reset() {
@@ -39,11 +39,29 @@ void BoardRegistry::Reset() {
     LoadSettingsLocked();
 }
 
+BoardRegistry::Description& BoardRegistry::Describe(const BoardAddress& key) {
+    Description& description = descriptions_[key];
+    description.generation = nextGeneration_++;
+    return description;
+}
+
+void BoardRegistry::ConfigureFlash(const BoardAddress& address, const FlashConfig& flash) {
+    const BoardAddress key = NormalizedAddress(address);
+    std::lock_guard<std::mutex> hold(mutex_);
+    LoadSettingsLocked();
+    Describe(key).flash = flash;
+    auto board = boards_.find(key);
+    if (board != boards_.end()) {
+        std::lock_guard<std::mutex> boardHold(board->second->Mutex());
+        if (board->second->linkHandle < 0) boards_.erase(board);
+    }
+}
+
 void BoardRegistry::Configure(const BoardAddress& address, const BoardConfig& config) {
     const BoardAddress key = NormalizedAddress(address);
     std::lock_guard<std::mutex> hold(mutex_);
     LoadSettingsLocked();
-    descriptions_[key] = Description{config, nextGeneration_++};
+    Describe(key).config = config;
     // A board that is not open is made anew from the description at its next
     // open; an open one keeps running as it is until then.
     auto board = boards_.find(key);
@@ -86,14 +104,17 @@ int32_t BoardRegistry::Open(const BoardAddress& address, int32_t& linkHandle) {
     }
     if (links_.size() >= kMaxOpenLinks) return kLinkTooManyLinks;
     if (found == boards_.end() || found->second->generation() != generation) {
-        const BoardConfig config = description == descriptions_.end() ? BoardConfig{} : description->second.config;
-        found = boards_.insert_or_assign(key, std::make_shared<Board>(config, generation, EmulatorClock::Instance()))
+        const Description made = description == descriptions_.end() ? Description{} : description->second;
+        found = boards_
+                    .insert_or_assign(key, std::make_shared<Board>(made.config, generation, EmulatorClock::Instance(),
+                                                                   made.flash, key.connectionType))
                     .first;
     }
     const int32_t handle = NextHandleLocked();
     {
         std::lock_guard<std::mutex> boardHold(found->second->Mutex());
         found->second->linkHandle = handle;
+        found->second->LinkOpened();
     }
     links_[handle] = found->second;
     linkAddresses_[handle] = key;
@@ -108,6 +129,7 @@ int32_t BoardRegistry::Close(int32_t linkHandle) {
     {
         std::lock_guard<std::mutex> boardHold(link->second->Mutex());
         link->second->linkHandle = -1;
+        link->second->LinkClosed();
     }
     links_.erase(link);
     linkAddresses_.erase(linkHandle);

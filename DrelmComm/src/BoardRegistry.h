@@ -28,6 +28,7 @@ public:
     // Forgets every board, link and description; reloads the settings file.
     void Reset();
     void Configure(const BoardAddress& address, const BoardConfig& config);
+    void ConfigureFlash(const BoardAddress& address, const FlashConfig& flash);
 
     // A host named in a description, "localhost", or a dotted IPv4 address.
     bool IsKnownHost(const std::string& host);
@@ -50,7 +51,10 @@ private:
     struct Description {
         BoardConfig config;
         uint64_t generation = 0;
+        FlashConfig flash;
     };
+    // A new description, or a new generation of the known one.
+    Description& Describe(const BoardAddress& key);
 
     std::mutex mutex_;
     bool settingsLoaded_ = false;

@@ -41,6 +41,11 @@ void EmulatorClock::UseVirtual(bool on) {
     virtual_ = on;
 }
 
+bool EmulatorClock::IsVirtual() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return virtual_;
+}
+
 void EmulatorClock::Advance(uint64_t nanoseconds) {
     std::lock_guard<std::mutex> hold(mutex_);
     if (virtual_)

@@ -14,6 +14,7 @@ public:
 
     uint64_t NowNs();
     void UseVirtual(bool on);
+    bool IsVirtual();
     void Advance(uint64_t nanoseconds);
 
 private:

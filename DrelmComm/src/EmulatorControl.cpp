@@ -55,6 +55,14 @@ bool SoftwareTriggerCount(int32_t linkHandle, uint64_t* count) {
     });
 }
 
+bool TriggerCounts(int32_t linkHandle, uint64_t* triggers, uint64_t* lost) {
+    if (!triggers || !lost) return false;
+    return WithOpenBoard(linkHandle, [&](Board& board) {
+        board.TriggerCounts(*triggers, *lost);
+        return true;
+    });
+}
+
 void StartRecording() { TrafficRecorder::Instance().Start(); }
 void StopRecording() { TrafficRecorder::Instance().Stop(); }
 std::vector<Access> RecordedTraffic() { return TrafficRecorder::Instance().Snapshot(); }

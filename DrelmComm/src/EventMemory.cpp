@@ -1,8 +1,34 @@
 #include "EventMemory.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "DeliveryLog.h"
+
 namespace drelm::emu {
+
+void EventMemory::MakeRoom(std::size_t words) {
+    if (tail_ + words <= words_.size()) return;
+    // Move what is held to the front before growing.
+    if (head_ > 0) {
+        std::copy(words_.begin() + static_cast<std::ptrdiff_t>(head_),
+                  words_.begin() + static_cast<std::ptrdiff_t>(tail_), words_.begin());
+        tail_ -= head_;
+        head_ = 0;
+    }
+    if (tail_ + words > words_.size()) words_.resize(std::max(2 * words_.size(), tail_ + words + 1024));
+}
+
+uint32_t* EventMemory::Reserve(std::size_t maxWords) {
+    if (Full(maxWords)) return nullptr;
+    MakeRoom(maxWords);
+    return words_.data() + tail_;
+}
+
+void EventMemory::Commit(uint32_t size) {
+    tail_ += size;
+    sizes_.push_back(size);
+}
 
 bool EventMemory::Append(const std::vector<uint32_t>& words) {
     std::vector<uint32_t> sizes;
@@ -12,30 +38,36 @@ bool EventMemory::Append(const std::vector<uint32_t>& words) {
         sizes.push_back(size);
         at += size;
     }
-    if (sizes_.size() + sizes.size() > kMaxEvents || words_.size() + words.size() > kMaxWords) return false;
-    words_.insert(words_.end(), words.begin(), words.end());
+    if (sizes_.size() + sizes.size() > kMaxEvents || Words() + words.size() > kMaxWords) return false;
+    if (words.empty()) return true;
+    MakeRoom(words.size());
+    std::copy(words.begin(), words.end(), words_.begin() + static_cast<std::ptrdiff_t>(tail_));
+    tail_ += words.size();
     sizes_.insert(sizes_.end(), sizes.begin(), sizes.end());
     return true;
 }
 
-std::size_t EventMemory::Take(unsigned char* dest, std::size_t maxWords, std::size_t maxEvents, std::size_t& eventsMoved) {
+std::size_t EventMemory::Take(unsigned char* dest, std::size_t maxWords, std::size_t maxEvents,
+                              std::size_t& eventsMoved, DeliveryLog* log) {
     std::size_t moved = 0;
     eventsMoved = 0;
-    while (!sizes_.empty() && (maxEvents == 0 || eventsMoved < maxEvents) && sizes_.front() <= maxWords - moved) {
-        const std::size_t size = sizes_.front();
-        auto word = words_.begin();
-        for (std::size_t i = 0; i < size; ++i, ++word)
-            std::memcpy(dest + (moved + i) * sizeof(uint32_t), &*word, sizeof(uint32_t));
-        words_.erase(words_.begin(), words_.begin() + static_cast<std::ptrdiff_t>(size));
-        sizes_.pop_front();
-        moved += size;
+    while (eventsMoved < sizes_.size() && (maxEvents == 0 || eventsMoved < maxEvents) &&
+           sizes_[eventsMoved] <= maxWords - moved) {
+        moved += sizes_[eventsMoved];
         ++eventsMoved;
     }
+    if (moved == 0) return 0;
+    const uint32_t* from = words_.data() + head_;
+    if (log) log->Delivered(from, moved, eventsMoved);
+    std::memcpy(dest, from, moved * sizeof(uint32_t));
+    sizes_.erase(sizes_.begin(), sizes_.begin() + static_cast<std::ptrdiff_t>(eventsMoved));
+    head_ += moved;
+    if (head_ == tail_) head_ = tail_ = 0;
     return moved;
 }
 
 void EventMemory::Clear() {
-    words_.clear();
+    head_ = tail_ = 0;
     sizes_.clear();
 }
 

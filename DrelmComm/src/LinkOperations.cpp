@@ -17,6 +17,8 @@
 //    0xEF1C (0 there: no event limit). -13 when the event memory is empty
 //    after the call or the event limit was reached; 0 when it stopped only
 //    because the next event did not fit.
+//  - Register and block accesses take the board's link time (LinkTiming):
+//    with the host clock the call waits it out after releasing the board.
 //  - LinkQueryInfo's record has the kind as address and the 4 bytes as a
 //    little-endian value.
 #include <cstring>
@@ -27,14 +29,33 @@
 #include "DrelmComm.h"
 #include "FaultInjector.h"
 #include "LinkStatus.h"
+#include "LinkTiming.h"
 #include "TrafficRecorder.h"
 
 namespace drelm::emu {
 namespace {
 
+// Where the item being recorded stands in its list call (count 0: no list).
+struct ListPosition {
+    uint32_t index = 0;
+    uint32_t count = 0;
+};
+thread_local ListPosition t_listPosition;
+
 void Record(Op op, int32_t link, uint32_t address, uint32_t value, int32_t status) {
-    TrafficRecorder::Instance().Record(Access{op, link, address, value, status});
+    TrafficRecorder::Instance().Record(
+        Access{op, link, address, value, status, t_listPosition.index, t_listPosition.count});
 }
+
+// Marks the items recorded while it lives as items of one list call.
+class ListItems {
+public:
+    explicit ListItems(int32_t count) { t_listPosition = {0, static_cast<uint32_t>(count)}; }
+    void At(int32_t index) { t_listPosition.index = static_cast<uint32_t>(index); }
+    ~ListItems() { t_listPosition = {}; }
+    ListItems(const ListItems&) = delete;
+    ListItems& operator=(const ListItems&) = delete;
+};
 
 std::optional<int32_t> Faulted(Op op, int32_t link, uint32_t address) {
     return FaultInjector::Instance().Check(op, link, address);
@@ -46,6 +67,14 @@ struct LockedBoard {
     std::unique_lock<std::mutex> lock;
     explicit operator bool() const { return board != nullptr; }
     Board* operator->() const { return board.get(); }
+
+    // Releases the board, then takes the link's time for moving `bytes`.
+    void FinishTransfer(uint64_t bytes) {
+        if (!board) return;
+        const uint64_t cost = board->LinkCostNs(bytes);
+        lock.unlock();
+        LinkTiming::Wait(cost);
+    }
 };
 
 LockedBoard Lock(int32_t linkHandle) {
@@ -158,7 +187,9 @@ DRELM_COMM_API int32_t LinkReadRegister(int32_t linkHandle, uint32_t address, ui
             Record(Op::ReadRegister, linkHandle, address, 0, kLinkGenericFailure);
             return static_cast<int32_t>(kLinkGenericFailure);
         }
-        return ReadOne(Op::ReadRegister, linkHandle, board.board.get(), address, value);
+        const int32_t status = ReadOne(Op::ReadRegister, linkHandle, board.board.get(), address, value);
+        board.FinishTransfer(sizeof(uint32_t));
+        return status;
     });
 }
 
@@ -169,7 +200,9 @@ DRELM_COMM_API int32_t LinkWriteRegister(int32_t linkHandle, uint32_t address, u
             Record(Op::WriteRegister, linkHandle, address, value, kLinkGenericFailure);
             return static_cast<int32_t>(kLinkGenericFailure);
         }
-        return WriteOne(Op::WriteRegister, linkHandle, board.board.get(), address, value);
+        const int32_t status = WriteOne(Op::WriteRegister, linkHandle, board.board.get(), address, value);
+        board.FinishTransfer(sizeof(uint32_t));
+        return status;
     });
 }
 
@@ -182,7 +215,9 @@ DRELM_COMM_API int32_t LinkWriteRegisters(int32_t linkHandle, const uint32_t* ad
         }
         LockedBoard board = Lock(linkHandle);
         int32_t result = kLinkOk;
+        ListItems items(count);
         for (int32_t i = 0; i < count; ++i) {
+            items.At(i);
             const int32_t status = board ? WriteOne(Op::WriteRegisters, linkHandle, board.board.get(), addresses[i],
                                                     values[i])
                                          : kLinkGenericFailure;
@@ -190,6 +225,7 @@ DRELM_COMM_API int32_t LinkWriteRegisters(int32_t linkHandle, const uint32_t* ad
             if (statuses) statuses[i] = status;
             if (result == kLinkOk) result = status;
         }
+        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(count));
         return result;
     });
 }
@@ -203,7 +239,9 @@ DRELM_COMM_API int32_t LinkReadRegisters(int32_t linkHandle, const uint32_t* add
         }
         LockedBoard board = Lock(linkHandle);
         int32_t result = kLinkOk;
+        ListItems items(count);
         for (int32_t i = 0; i < count; ++i) {
+            items.At(i);
             const int32_t status =
                 board ? ReadOne(Op::ReadRegisters, linkHandle, board.board.get(), addresses[i], &values[i])
                       : kLinkGenericFailure;
@@ -211,6 +249,7 @@ DRELM_COMM_API int32_t LinkReadRegisters(int32_t linkHandle, const uint32_t* add
             if (statuses) statuses[i] = status;
             if (result == kLinkOk) result = status;
         }
+        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(count));
         return result;
     });
 }
@@ -232,6 +271,7 @@ DRELM_COMM_API int32_t LinkBlockRead(int32_t linkHandle, uint32_t address, void*
         }
         if (wordsMoved && status != kLinkInvalidArgument) *wordsMoved = moved;
         Record(Op::BlockRead, linkHandle, address, static_cast<uint32_t>(moved), status);
+        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(moved));
         return status;
     });
 }

@@ -2,12 +2,14 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "BoardAddressing.h"
 #include "DrelmComm.h"
+#include "EventSettingsKeys.h"
 
 namespace drelm::emu {
 namespace {
@@ -108,6 +110,25 @@ const Key kKeys[] = {
     {"run_latency_us", &SetNumber<&BoardConfig::runLatencyUs, kU32>},
 };
 
+// The flash chip's keys: flash_device_id (0x25, 0x27 or 0x28) and
+// flash_file (where the chip's contents persist; relative to the settings
+// file's folder).
+std::string ApplyFlashKey(FlashConfig& flash, const std::string& name, const std::string& value) {
+    if (name == "flash_device_id") {
+        uint32_t id = 0;
+        if (!ParseNumber(value, kByte, id) || (id != 0x25 && id != 0x27 && id != 0x28))
+            return "flash_device_id: must be 0x25, 0x27 or 0x28";
+        flash.deviceId = static_cast<uint8_t>(id);
+        return {};
+    }
+    if (name == "flash_file") {
+        if (value.empty()) return "flash_file: expected a file name";
+        flash.file = value;
+        return {};
+    }
+    return "unknown key '" + name + "'";
+}
+
 // "[usb 0]", "[optical 0 node 2]", "[adapter 1 node 3]", "[ethernet host]",
 // "[vme 0 base 0x32100000]". Empty text on success, else the error.
 std::string ParseSection(const std::string& inside, BoardAddress& address) {
@@ -204,7 +225,7 @@ std::vector<SettingsFile::Entry> SettingsFile::Parse(std::istream& in, const std
             current = nullptr;
             for (Entry& e : entries)
                 if (NormalizedAddress(e.address) == key) current = &e;
-            if (!current) current = &entries.emplace_back(Entry{address, BoardConfig{}});
+            if (!current) current = &entries.emplace_back(Entry{address, BoardConfig{}, FlashConfig{}});
             continue;
         }
         if (skippingSection) continue;
@@ -219,10 +240,20 @@ std::vector<SettingsFile::Entry> SettingsFile::Parse(std::istream& in, const std
             report(number, "key '" + Printable(name) + "' before any board section");
             continue;
         }
+        if (name.rfind("flash_", 0) == 0) {
+            const std::string error = ApplyFlashKey(current->flash, name, value);
+            if (!error.empty()) report(number, error);
+            continue;
+        }
         const Key* key = nullptr;
         for (const Key& k : kKeys)
             if (name == k.name) key = &k;
         if (!key) {
+            // Event data, link timing and delivery log keys live apart.
+            if (const auto error = ApplyEventKey(current->config, name, value)) {
+                if (!error->empty()) report(number, name + ": " + *error);
+                continue;
+            }
             report(number, name.empty() ? std::string("no key before '='") : "unknown key '" + Printable(name) + "'");
             continue;
         }
@@ -241,7 +272,12 @@ std::vector<SettingsFile::Entry> SettingsFile::LoadFromEnvironment() {
                   << kEnvironmentVariable << "; every board has the default description\n";
         return {};
     }
-    return Parse(file, path, std::cerr);
+    std::vector<Entry> entries = Parse(file, path, std::cerr);
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    for (Entry& entry : entries)
+        if (!entry.flash.file.empty() && std::filesystem::path(entry.flash.file).is_relative())
+            entry.flash.file = (folder / entry.flash.file).string();
+    return entries;
 }
 
 }  // namespace drelm::emu

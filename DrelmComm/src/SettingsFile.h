@@ -18,6 +18,7 @@ public:
     struct Entry {
         BoardAddress address;
         BoardConfig config;
+        FlashConfig flash;
     };
 
     static constexpr const char* kEnvironmentVariable = "DRELM_EMULATOR_SETTINGS";

@@ -267,12 +267,56 @@ DRELM_TSY_API int32_t DRELM_TSY_SetGroupEnableMask(int32_t handle);
  * Readout buffer, data transfer, event decoding and time counters
  * ====================================================================== */
 
+/* Allocates a readout buffer sized for the board: 163696 bytes for the
+ * 64-channel forms, 90040 for the 32-channel forms (1023 largest events and
+ * 16 spare bytes), stores it through buffer and its size through size, and
+ * makes that size the board's bound for DRELM_TSY_ReadData. The caller owns
+ * the buffer and releases it with DRELM_TSY_FreeReadoutBuffer; its contents
+ * are not cleared, and an earlier buffer is not released.
+ * 0; -5 handle not open; -3 null pointer; -17 not a board of this family or
+ * an unknown form; -23 allocation failed (NULL stored through buffer). */
 DRELM_TSY_API int32_t DRELM_TSY_MallocReadoutBuffer(int32_t handle, void **buffer, uint32_t *size);
+/* Releases *buffer (NULL is allowed) and returns 0; -3 if buffer is NULL.
+ * The caller's pointer is left as it was. */
 DRELM_TSY_API int32_t DRELM_TSY_FreeReadoutBuffer(void **buffer);
+/* Moves data from the board into buffer and stores the bytes moved through
+ * bytesRead, holding the board's lock for the whole transfer. Never moves
+ * more than the size of the board's readout buffer (2 MiB until
+ * DRELM_TSY_MallocReadoutBuffer is called).
+ * Mode 0: block reads until the board ends the transfer. Mode 3: one event,
+ * of the size that register 0x814C gives (0: nothing to read); a block read
+ * that ends with the board's end of transfer (-13) counts as success, as in
+ * mode 0.
+ * 0; -5 handle not open or -3 null pointer (nothing stored through
+ * bytesRead); otherwise the count is stored, 0 on every failure:
+ * -1 a block read failed, or the link kept answering with no data (-23
+ * instead when less room than one largest event was left);
+ * -10 mode 3 size read failed; -23 buffer full before the board ended the
+ * transfer, or a mode 3 event larger than the buffer (nothing read);
+ * -99 modes 1, 2, 4 and 5; -2 any other mode. */
 DRELM_TSY_API int32_t DRELM_TSY_ReadData(int32_t handle, int32_t mode, void *buffer, uint32_t *bytesRead);
-/* Decodes at most DRELM_TSY_MAX_EVENTS_PER_TRANSFER events into events[]. */
+/* Decodes words 32-bit words of a filled readout buffer into events[], one
+ * record per event, and stores the number of records written through
+ * eventCount. The handle is ignored. No amplitude is copied: each present
+ * block's amplitudes point into buffer, valid until the next transfer into
+ * it. Blocks absent from an event are cleared (channel mask 0, flags 0,
+ * amplitudes NULL). One trailing word after the last event is ignored.
+ *
+ * The record count cannot be passed, so events[] must hold
+ * DRELM_TSY_MAX_EVENTS_PER_TRANSFER (1023) records, the most that one
+ * transfer carries: the decoder writes at most that many and fails beyond.
+ * It never reads outside buffer[0 .. words-1], whatever the words hold.
+ *
+ * 0; -3 a NULL pointer (nothing stored); -20 malformed buffer: an event
+ * size below the 4 header words (0 included), an event, its header or one
+ * of its blocks running past words, or more than 1023 events. On -20 the
+ * records written so far stay, the bad one included and counted, and the
+ * last record's size, the buffer size, the event count and every buffer
+ * word are printed to standard output. */
 DRELM_TSY_API int32_t DRELM_TSY_GetEvents(int32_t handle, const uint32_t *buffer, uint32_t words,
                                           EventRecord *events, uint32_t *eventCount);
+/* Read 0x81C8 (total time) and 0x81CC (dead time), in units of
+ * 65536 x 8 ns. 0; -5 handle not open; -3 NULL value; -10 read failed. */
 DRELM_TSY_API int32_t DRELM_TSY_GetTotalTime(int32_t handle, uint32_t *value);
 DRELM_TSY_API int32_t DRELM_TSY_GetDeadTime(int32_t handle, uint32_t *value);
 

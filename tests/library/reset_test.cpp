@@ -92,12 +92,28 @@ TEST_F(ResetTest, BoardNeverReadyTimesOutAfterSixteenPolls) {
     EXPECT_EQ(Sleeps(), expected);
 }
 
+// The link of the board whose status bits 6-7 the next sleep clears.
+int32_t g_clearBitsLink = -1;
+
+void SleepClearingBits6And7(uint32_t milliseconds) {
+    uint32_t status = 0;
+    if (drelm::emu::PeekRegister(g_clearBitsLink, 0x8104, &status))
+        drelm::emu::PokeRegister(g_clearBitsLink, 0x8104, status & ~0xC0u);
+    drelm::emu::AdvanceClock(uint64_t{milliseconds} * 1'000'000u);
+}
+
 TEST_F(ResetTest, StatusBitsSixAndSevenMustComeBackToo) {
-    // A board that showed bits 6-7 before the reset must show them again;
-    // the emulator keeps them, so the reset completes.
+    // Bits 6-7 as they were before the reset are part of "ready".
     Poke(handle_, 0x8104, Peek(handle_, 0x8104) | 0xC0);
     EXPECT_EQ(DRELM_TSY_Reset(handle_), 0);
     EXPECT_EQ(Peek(handle_, 0x8104) & 0x1C0, 0x1C0u);
+
+    // A board that comes back without them is never ready.
+    g_clearBitsLink = LinkOf(handle_);
+    const auto previous = drelm::tsy::SetSleepFunction(&SleepClearingBits6And7);
+    const int32_t status = DRELM_TSY_Reset(handle_);
+    drelm::tsy::SetSleepFunction(previous);
+    EXPECT_EQ(status, DRELM_TSY_Timeout);
 }
 
 TEST_F(ResetTest, FailureCodes) {

@@ -1,0 +1,39 @@
+// The calibration tables that a board holds once they are loaded: for every
+// sign (0 NEG, 1 POS), kind (0 DACDU, 1 DACUD) and channel, 4096 entries of
+// 14 bits. Each write to a group's calibration load register delivers one
+// entry as a load word: bits 0-11 entry, 12 kind, 13 sign, 14-17 channel
+// mod 16, 18-31 value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace drelm::emu {
+
+class CalibrationTables {
+public:
+    static constexpr int kEntries = 4096;
+
+    explicit CalibrationTables(int channels);
+
+    // A load word written to the load register of `group`. A word whose
+    // channel bits name a channel outside that group, or a group the board
+    // doesn't have, is dropped.
+    void Load(uint32_t group, uint32_t word);
+
+    // The 4096 entries of one table (0 where nothing was loaded). False for
+    // coordinates the board doesn't have.
+    bool Table(int sign, int kind, int channel, std::vector<uint16_t>* entries) const;
+
+    uint64_t WordsLoaded() const { return wordsLoaded_; }
+
+private:
+    std::size_t Index(int sign, int kind, int channel) const;
+
+    int channels_;
+    std::vector<uint16_t> values_;
+    uint64_t wordsLoaded_ = 0;
+};
+
+}  // namespace drelm::emu

@@ -1,0 +1,62 @@
+// The control interface of the boards' flash chips and calibration tables
+// (DrelmEmulator.h).
+#include "BoardRegistry.h"
+#include "DrelmEmulator.h"
+
+namespace drelm::emu {
+namespace {
+
+template <typename Body>
+bool WithOpenBoard(int32_t linkHandle, Body body) {
+    std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
+    if (!board) return false;
+    std::lock_guard<std::mutex> hold(board->Mutex());
+    if (board->linkHandle != linkHandle) return false;
+    return body(*board);
+}
+
+}  // namespace
+
+void ConfigureFlash(const BoardAddress& address, const FlashConfig& config) {
+    BoardRegistry::Instance().ConfigureFlash(address, config);
+}
+
+bool ReadFlash(int32_t linkHandle, uint32_t address, uint32_t count, std::vector<uint8_t>* bytes) {
+    if (!bytes) return false;
+    return WithOpenBoard(linkHandle, [&](Board& board) {
+        bytes->resize(count);
+        board.Flash().ReadArray(address, bytes->data(), count);
+        return true;
+    });
+}
+
+bool WriteFlash(int32_t linkHandle, uint32_t address, const std::vector<uint8_t>& bytes) {
+    return WithOpenBoard(linkHandle, [&](Board& board) {
+        board.Flash().WriteArray(address, bytes.data(), bytes.size());
+        return true;
+    });
+}
+
+bool FlashPageSize(int32_t linkHandle, uint32_t* pageSize) {
+    if (!pageSize) return false;
+    return WithOpenBoard(linkHandle, [&](Board& board) {
+        *pageSize = board.Flash().PageSize();
+        return true;
+    });
+}
+
+bool ReadCalibrationTable(int32_t linkHandle, int sign, int kind, int channel, std::vector<uint16_t>* entries) {
+    return WithOpenBoard(linkHandle,
+                         [&](Board& board) { return board.Calibration().Table(sign, kind, channel, entries); });
+}
+
+uint64_t CalibrationWordsLoaded(int32_t linkHandle) {
+    uint64_t words = 0;
+    WithOpenBoard(linkHandle, [&](Board& board) {
+        words = board.Calibration().WordsLoaded();
+        return true;
+    });
+    return words;
+}
+
+}  // namespace drelm::emu

@@ -1,0 +1,26 @@
+// Paths of the operating system: the per-user folder and the path
+// separator. One implementation file per operating system.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tessary::platform {
+
+// Longest per-user folder text, in characters.
+inline constexpr std::size_t kMaxUserFolderLength = 127;
+
+// The character that separates directory levels ('/' here).
+char PathSeparator();
+
+// The per-user folder of the program: the profile directory, then
+// "Tessary_DAQ", then a separator. The profile directory is USERPROFILE
+// where set and not empty, else HOME. Empty when neither is set or the
+// result would be longer than kMaxUserFolderLength.
+std::optional<std::string> UserFolder();
+
+// The same, from the two variables' values as given (null when unset), so
+// that the rule can be checked without changing the environment.
+std::optional<std::string> UserFolderFrom(const char* userProfile, const char* home);
+
+}  // namespace tessary::platform

@@ -1,0 +1,340 @@
+// The settings keys: one handler per key, found through one table.
+#include "ConfigKeys.h"
+
+#include <cstdint>
+#include <ostream>
+
+#include "ConfigMessages.h"
+#include "ConfigValues.h"
+#include "Paths.h"
+
+namespace tessary {
+
+namespace {
+
+struct Word {
+    std::string_view text;
+    int32_t code;
+};
+
+constexpr Word kYesNo[] = {{"YES", 1}, {"NO", 0}};
+constexpr Word kPolarity[] = {{"POSITIVE", 1}, {"NEGATIVE", 0}};
+constexpr Word kInputRange[] = {{"4V", 1}, {"8V", 0}};
+constexpr Word kSpectrum[] = {{"1k", 4}, {"2k", 3}, {"4k", 2}, {"8k", 1}, {"16k", 0}};
+constexpr Word kIoLevel[] = {{"TTL", 1}, {"NIM", 0}};
+
+template <std::size_t N>
+const Word* FindWord(const Word (&words)[N], std::string_view text) {
+    for (const Word& word : words) {
+        if (word.text == text) return &word;
+    }
+    return nullptr;
+}
+
+template <typename Apply>
+void ForEachSelectedBoard(ParseState& state, Apply apply) {
+    for (int32_t j = 0; j < state.config.boardCount; ++j) {
+        if (state.IsBoardSelected(j)) apply(state.config.boards[j]);
+    }
+}
+
+// A word-valued field of the record: checked always.
+template <std::size_t N>
+LineOutcome SetGlobalWord(ParseState& state, std::string_view key, std::string_view value,
+                          const Word (&words)[N], int32_t DaqConfig::*field) {
+    const Word* word = FindWord(words, value);
+    if (word == nullptr) {
+        ReportInvalidOption(state, key, value);
+        return LineOutcome::Failed;
+    }
+    state.config.*field = word->code;
+    return LineOutcome::Applied;
+}
+
+// A word-valued field of every selected board: checked only when a board
+// is selected, since a line that selects no board has no effect at all.
+template <std::size_t N>
+LineOutcome SetBoardWord(ParseState& state, std::string_view key, std::string_view value,
+                         const Word (&words)[N], int32_t BoardSettings::*field) {
+    if (!state.AnyBoardSelected()) return LineOutcome::Applied;
+    const Word* word = FindWord(words, value);
+    if (word == nullptr) {
+        ReportInvalidOption(state, key, value);
+        return LineOutcome::Failed;
+    }
+    ForEachSelectedBoard(state, [&](BoardSettings& board) { board.*field = word->code; });
+    return LineOutcome::Applied;
+}
+
+// A decimal that must lie in [low, high]; reports and fails otherwise.
+bool ReadDecimalIn(ParseState& state, std::string_view key, std::string_view value, int32_t low, int32_t high,
+                   int32_t& out) {
+    DecimalValue number = ParseDecimal(value);
+    if (!number.hasDigits) {
+        ReportInvalidNumber(state, key, value);
+        return false;
+    }
+    if (number.value < low || number.value > high) {
+        ReportOutOfRange(state, key, value);
+        return false;
+    }
+    out = number.value;
+    return true;
+}
+
+constexpr int32_t kInt32Max = INT32_MAX;
+
+// Output file names are appended to the directory texts directly.
+void WarnWithoutSeparator(ParseState& state, std::string_view key, std::string_view path) {
+    const char separator = platform::PathSeparator();
+    if (!path.empty() && path.back() == separator) return;
+    state.messages << "Warning: " << key << " " << path << " at line " << state.lineNumber
+                   << " does not end with '" << separator << "'; names are appended to it directly\n";
+}
+
+LineOutcome GnuplotPath(ParseState& state, std::string_view key, std::string_view value) {
+    if (!CopyText(state.config.gnuplotPath, sizeof state.config.gnuplotPath, value)) {
+        ReportTextTooLong(state, key, kPathFieldSize - 1);
+        return LineOutcome::Failed;
+    }
+    WarnWithoutSeparator(state, key, value);
+    return LineOutcome::Applied;
+}
+
+LineOutcome OutfilePath(ParseState& state, std::string_view key, std::string_view value) {
+    // The value is relative to the per-user folder.
+    const std::size_t length = state.userFolder.size() + value.size();
+    if (length + 1 > sizeof state.config.outfilePath) {
+        state.messages << key << ": the output path " << state.userFolder << value << " is longer than "
+                       << kPathFieldSize - 1 << " characters at line " << state.lineNumber << '\n';
+        return LineOutcome::Failed;
+    }
+    char* path = state.config.outfilePath;
+    CopyText(path, sizeof state.config.outfilePath, state.userFolder);
+    CopyText(path + state.userFolder.size(), sizeof state.config.outfilePath - state.userFolder.size(), value);
+    state.outfilePathMissing = false;
+    WarnWithoutSeparator(state, key, value);
+    return LineOutcome::Applied;
+}
+
+LineOutcome OutfileName(ParseState& state, std::string_view key, std::string_view value) {
+    if (!CopyText(state.config.outfileName, sizeof state.config.outfileName, value)) {
+        ReportTextTooLong(state, key, kPathFieldSize - 1);
+        return LineOutcome::Failed;
+    }
+    return LineOutcome::Applied;
+}
+
+LineOutcome PeriodicPlot(ParseState& s, std::string_view k, std::string_view v) {
+    return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::periodicPlot);
+}
+LineOutcome OutfileRaw(ParseState& s, std::string_view k, std::string_view v) {
+    return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::outfileRaw);
+}
+LineOutcome OutfileList(ParseState& s, std::string_view k, std::string_view v) {
+    return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::outfileList);
+}
+LineOutcome OutfileHisto(ParseState& s, std::string_view k, std::string_view v) {
+    return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::outfileHisto);
+}
+
+// A negative period would never print statistics.
+LineOutcome StatRefresh(ParseState& state, std::string_view key, std::string_view value) {
+    return ReadDecimalIn(state, key, value, 0, kInt32Max, state.config.statRefresh) ? LineOutcome::Applied
+                                                                                       : LineOutcome::Failed;
+}
+
+// A negative limit would start a new segment on every pass.
+LineOutcome OutfileMaxSize(ParseState& state, std::string_view key, std::string_view value) {
+    return ReadDecimalIn(state, key, value, 0, kInt32Max, state.config.outfileMaxSize) ? LineOutcome::Applied
+                                                                                          : LineOutcome::Failed;
+}
+
+LineOutcome SlScaleEnable(ParseState& s, std::string_view k, std::string_view v) {
+    return SetBoardWord(s, k, v, kYesNo, &BoardSettings::slidingScale);
+}
+LineOutcome ZsEnable(ParseState& s, std::string_view k, std::string_view v) {
+    return SetBoardWord(s, k, v, kYesNo, &BoardSettings::zsEnable);
+}
+LineOutcome Polarity(ParseState& s, std::string_view k, std::string_view v) {
+    return SetBoardWord(s, k, v, kPolarity, &BoardSettings::polarity);
+}
+LineOutcome InputRange(ParseState& s, std::string_view k, std::string_view v) {
+    return SetBoardWord(s, k, v, kInputRange, &BoardSettings::inputRange);
+}
+LineOutcome SpectrumChannel(ParseState& s, std::string_view k, std::string_view v) {
+    return SetBoardWord(s, k, v, kSpectrum, &BoardSettings::spectrumShift);
+}
+LineOutcome GateParalyzable(ParseState& s, std::string_view k, std::string_view v) {
+    return SetBoardWord(s, k, v, kYesNo, &BoardSettings::gateParalyzable);
+}
+LineOutcome FpioLevel(ParseState& s, std::string_view k, std::string_view v) {
+    return SetBoardWord(s, k, v, kIoLevel, &BoardSettings::ioLevel);
+}
+
+LineOutcome GateValue(ParseState& state, std::string_view key, std::string_view value) {
+    if (!state.AnyBoardSelected()) return LineOutcome::Applied;
+    RealValue real = ParseReal(value);
+    if (!real.hasDigits) {
+        ReportInvalidNumber(state, key, value);
+        return LineOutcome::Failed;
+    }
+    if (real.overflow) {
+        ReportOutOfRange(state, key, value);
+        return LineOutcome::Failed;
+    }
+    ForEachSelectedBoard(state, [&](BoardSettings& board) { board.gateValue = real.value; });
+    return LineOutcome::Applied;
+}
+
+LineOutcome GateWidth(ParseState& state, std::string_view key, std::string_view value) {
+    if (!state.AnyBoardSelected()) return LineOutcome::Applied;
+    RealValue real = ParseReal(value);
+    if (!real.hasDigits) {
+        ReportInvalidNumber(state, key, value);
+        return LineOutcome::Failed;
+    }
+    if (real.overflow) {
+        ReportOutOfRange(state, key, value);
+        return LineOutcome::Failed;
+    }
+    const float micros = real.value;
+    if (micros < 0.0f) {
+        ForEachSelectedBoard(state, [&](BoardSettings&) {
+            state.messages << "Warning: gate width cannot be negative\n";
+        });
+        return LineOutcome::Applied;
+    }
+    if (micros == 0.0f) {
+        ForEachSelectedBoard(state, [](BoardSettings& board) { board.triggerMode = 1; });
+        return LineOutcome::Applied;
+    }
+    // Units of 16 ns, in single precision and in this order: 4.096 us is 256.
+    float ticks = micros * 1000.0f;
+    ticks = ticks * 0.0625f;
+    // A gate shorter than one unit would be empty; one past 32 bits cannot
+    // be written to the board.
+    if (!(ticks >= 1.0f) || !(ticks < 4294967296.0f)) {
+        ReportOutOfRange(state, key, value);
+        return LineOutcome::Failed;
+    }
+    const uint32_t width = static_cast<uint32_t>(ticks);
+    ForEachSelectedBoard(state, [&](BoardSettings& board) {
+        board.triggerMode = 0;
+        board.gateWidth = width;
+    });
+    return LineOutcome::Applied;
+}
+
+LineOutcome EnableInput(ParseState& state, std::string_view key, std::string_view value) {
+    if (!state.AnyBoardSelected()) return LineOutcome::Applied;
+    HexValue mask = ParseHexadecimal(value);
+    if (!mask.hasDigits) {
+        ReportInvalidNumber(state, key, value);
+        return LineOutcome::Failed;
+    }
+    if (mask.overflow) {
+        ReportOutOfRange(state, key, value);
+        return LineOutcome::Failed;
+    }
+    ForEachSelectedBoard(state, [&](BoardSettings& board) {
+        for (int g = 0; g < kGroupsPerBoard; ++g) {
+            board.groupEnableMask[g] = static_cast<uint8_t>(mask.value >> (8 * g));
+        }
+    });
+    return LineOutcome::Applied;
+}
+
+// The plot shows one group of 8 channels: a mask wider than 8 bits names
+// channels that cannot be drawn.
+LineOutcome EnableGraph(ParseState& state, std::string_view key, std::string_view value) {
+    HexValue mask = ParseHexadecimal(value);
+    if (!mask.hasDigits) {
+        ReportInvalidNumber(state, key, value);
+        return LineOutcome::Failed;
+    }
+    if (mask.overflow || mask.value > 0xFF) {
+        ReportOutOfRange(state, key, value);
+        return LineOutcome::Failed;
+    }
+    state.config.plotChannelMask = static_cast<uint8_t>(mask.value);
+    return LineOutcome::Applied;
+}
+
+LineOutcome GroupGraph(ParseState& state, std::string_view key, std::string_view value) {
+    if (!state.AnyBoardSelected()) return LineOutcome::Applied;
+    int32_t group = 0;
+    if (!ReadDecimalIn(state, key, value, 0, kGroupsPerBoard - 1, group)) return LineOutcome::Failed;
+    state.config.plotGroup = static_cast<uint16_t>(group);
+    return LineOutcome::Applied;
+}
+
+// The board compares 14-bit amplitudes with the threshold.
+LineOutcome ZsThreshold(ParseState& state, std::string_view key, std::string_view value) {
+    if (!state.AnyBoardSelected()) return LineOutcome::Applied;
+    int32_t threshold = 0;
+    if (!ReadDecimalIn(state, key, value, 0, kMaxZsThreshold, threshold)) return LineOutcome::Failed;
+    ForEachSelectedBoard(state, [&](BoardSettings& board) {
+        for (int32_t g = 0; g < kGroupsPerBoard; ++g) {
+            if (state.groupSelection == kSelectAll || state.groupSelection == g) {
+                board.zsThreshold[g] = static_cast<uint16_t>(threshold);
+            }
+        }
+    });
+    return LineOutcome::Applied;
+}
+
+using KeyHandler = LineOutcome (*)(ParseState&, std::string_view key, std::string_view value);
+
+struct KeyEntry {
+    std::string_view key;
+    KeyHandler handler;
+};
+
+constexpr KeyEntry kKeys[] = {
+    {"GNUPLOT_PATH", GnuplotPath},
+    {"PERIODIC_PLOT", PeriodicPlot},
+    {"STAT_REFRESH", StatRefresh},
+    {"OUTFILE_RAW", OutfileRaw},
+    {"OUTFILE_LIST", OutfileList},
+    {"OUTFILE_HISTO", OutfileHisto},
+    {"OUTFILE_PATH", OutfilePath},
+    {"OUTFILE_NAME", OutfileName},
+    {"OUTFILE_MAXSIZE", OutfileMaxSize},
+    {"SLSCALE_ENABLE", SlScaleEnable},
+    {"ZS_ENABLE", ZsEnable},
+    {"POLARITY", Polarity},
+    {"INPUT_RANGE", InputRange},
+    {"SPECTRUM_CHANNEL", SpectrumChannel},
+    {"GATE_PARALIZABLE", GateParalyzable},
+    {"GATE_VALUE", GateValue},
+    {"FPIO_LEVEL", FpioLevel},
+    {"GATE_WIDTH", GateWidth},
+    {"ENABLE_INPUT", EnableInput},
+    {"ENABLE_GRAPH", EnableGraph},
+    {"GROUP_GRAPH", GroupGraph},
+    {"ZS_THRESHOLD", ZsThreshold},
+};
+
+const KeyEntry* FindKey(std::string_view key) {
+    for (const KeyEntry& entry : kKeys) {
+        if (entry.key == key) return &entry;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool IsSettingsKey(std::string_view key) { return FindKey(key) != nullptr; }
+
+KeyResult ApplySettingsKey(ParseState& state, const LineTokens& tokens) {
+    const KeyEntry* entry = FindKey(tokens[0]);
+    if (entry == nullptr) return KeyResult{LineOutcome::Failed, 1};
+    if (!tokens.Has(1)) {
+        ReportNoArgument(state, "", entry->key);
+        return KeyResult{LineOutcome::Ignored, 1};
+    }
+    return KeyResult{entry->handler(state, entry->key, tokens[1]), 2};
+}
+
+}  // namespace tessary

@@ -1,0 +1,51 @@
+// The number forms of configuration values. Each conversion reads from the
+// start of the token and stops at the first character that does not fit,
+// as the file format allows trailing text ("1000ms"). The caller learns
+// whether any digit was read, so a value without a number can be refused.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tessary {
+
+// Signed decimal with optional sign; out-of-range values clamp to the
+// 32-bit limits.
+struct DecimalValue {
+    int32_t value = 0;
+    bool hasDigits = false;
+};
+DecimalValue ParseDecimal(std::string_view text);
+
+// Unsigned 64-bit hexadecimal with optional "0x" prefix; a value that does
+// not fit in 64 bits is marked.
+struct HexValue {
+    uint64_t value = 0;
+    bool hasDigits = false;
+    bool overflow = false;
+};
+HexValue ParseHexadecimal(std::string_view text);
+
+// Unsigned 32-bit base address: "0x"/"0X" hexadecimal, leading "0" octal,
+// decimal otherwise; a value that does not fit in 32 bits is marked.
+struct AddressValue {
+    uint32_t value = 0;
+    bool hasDigits = false;
+    bool overflow = false;
+};
+AddressValue ParseBaseAddress(std::string_view text);
+
+// Floating-point number in decimal notation with optional exponent, as a
+// single-precision value; a magnitude beyond single precision is marked.
+struct RealValue {
+    float value = 0.0f;
+    bool hasDigits = false;
+    bool overflow = false;
+};
+RealValue ParseReal(std::string_view text);
+
+// Copies text into a zero-terminated field of fieldSize bytes. Returns false
+// and leaves the field alone when the text does not fit.
+bool CopyText(char* field, std::size_t fieldSize, std::string_view text);
+
+}  // namespace tessary

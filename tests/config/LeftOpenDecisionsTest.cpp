@@ -1,0 +1,160 @@
+// What the parser refuses or fills in where the file format leaves the
+// choice open: missing boards, section numbers, long texts, numbers that
+// are not numbers or lie outside what the boards and the program accept,
+// and the values of settings the file leaves out.
+#include <string>
+
+#include "ConfigCases.h"
+
+namespace tessary::test {
+namespace {
+
+class LeftOpenDecisions : public testing::TestWithParam<ConfigCase> {};
+
+TEST_P(LeftOpenDecisions, ParsesAsExpected) { RunCase(GetParam()); }
+
+const std::string k99(99, 'n');
+const std::string k100(100, 'n');
+
+const ConfigCase kCases[] = {
+    {"NoOpenLineIsRefused", "# nothing but comments\n\nSTAT_REFRESH 1000\n", 2,
+     "No OPEN line in the configuration file: at least one board is needed\n",
+     [](const DaqConfig& c) {
+         EXPECT_EQ(c.boardCount, 0);
+         EXPECT_EQ(c.statRefresh, 1000);
+     }},
+    {"EmptyTextIsRefused", "", 2, "No OPEN line in the configuration file: at least one board is needed\n", nullptr},
+    {"OpenLinesAllIgnoredIsRefused", "OPEN USB\n", 2,
+     "No 2nd argument for OPEN. The command will be ignored\n"
+     "No OPEN line in the configuration file: at least one board is needed\n",
+     nullptr},
+
+    {"BoardSectionWithoutNumber", kOneBoard + "[BOARD]\n", 2,
+     "[BOARD]: missing or invalid section number at line 2\n", nullptr},
+    {"BoardSectionNegative", kOneBoard + "[BOARD -1]\n", 2, "[BOARD: missing or invalid section number at line 2\n",
+     nullptr},
+    {"GroupSectionNotANumber", kOneBoard + "[GROUP x]\n", 2, "[GROUP: missing or invalid section number at line 2\n",
+     nullptr},
+    {"SectionNumberWithBracketIsFine", kOneBoard + "[BOARD 0]\n[GROUP 1]\nZS_THRESHOLD 3\n", 0, "",
+     [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].zsThreshold[1], 3); }},
+
+    {"NameOf99CharactersFits", kOneBoard + "OUTFILE_NAME " + k99 + "\n", 0, "",
+     [](const DaqConfig& c) { EXPECT_EQ(std::string(c.outfileName), k99); }},
+    {"NameOf100CharactersRefused", kOneBoard + "OUTFILE_NAME " + k100 + "\n", 2,
+     "OUTFILE_NAME: text longer than 99 characters at line 2\n",
+     [](const DaqConfig& c) { EXPECT_STREQ(c.outfileName, "run0"); }},
+    {"GnuplotPathOf100CharactersRefused", kOneBoard + "GNUPLOT_PATH " + k100 + "\n", 2,
+     "GNUPLOT_PATH: text longer than 99 characters at line 2\n", nullptr},
+    // The per-user folder takes 22 of the 99 characters.
+    {"OutputPathFillingTheFieldFits", kOneBoard + "OUTFILE_PATH " + std::string(76, 'p') + "/\n", 0, "",
+     [](const DaqConfig& c) { EXPECT_EQ(std::string(c.outfilePath).size(), 99u); }},
+    {"OutputPathBeyondTheFieldRefused", kOneBoard + "OUTFILE_PATH " + std::string(77, 'p') + "/\n", 2,
+     "OUTFILE_PATH: the output path /home/ann/Tessary_DAQ/" + std::string(77, 'p') +
+         "/ is longer than 99 characters at line 2\n",
+     [](const DaqConfig& c) { EXPECT_STREQ(c.outfilePath, "/home/ann/Tessary_DAQ/Tessary_output/"); }},
+
+    {"DecimalWithoutDigitsRefused", kOneBoard + "STAT_REFRESH fast\n", 2,
+     "STAT_REFRESH = fast: invalid number at line 2\n", nullptr},
+    {"SignAloneRefused", kOneBoard + "OUTFILE_MAXSIZE -\n", 2, "OUTFILE_MAXSIZE = -: invalid number at line 2\n",
+     nullptr},
+    {"NegativeStatRefreshRefused", kOneBoard + "STAT_REFRESH -1\n", 2,
+     "STAT_REFRESH = -1: value out of range at line 2\n", nullptr},
+    {"NegativeMaxSizeRefused", kOneBoard + "OUTFILE_MAXSIZE -5\n", 2,
+     "OUTFILE_MAXSIZE = -5: value out of range at line 2\n", nullptr},
+    {"ZsThresholdAbove14BitsRefused", kOneBoard + "ZS_THRESHOLD 16384\n", 2,
+     "ZS_THRESHOLD = 16384: value out of range at line 2\n", nullptr},
+    {"NegativeZsThresholdRefused", kOneBoard + "ZS_THRESHOLD -1\n", 2,
+     "ZS_THRESHOLD = -1: value out of range at line 2\n", nullptr},
+    {"ZsThresholdWithoutDigitsRefused", kOneBoard + "ZS_THRESHOLD high\n", 2,
+     "ZS_THRESHOLD = high: invalid number at line 2\n", nullptr},
+    {"GroupGraphBeyondGroupsRefused", kOneBoard + "GROUP_GRAPH 8\n", 2,
+     "GROUP_GRAPH = 8: value out of range at line 2\n", nullptr},
+    {"NegativeGroupGraphRefused", kOneBoard + "GROUP_GRAPH -1\n", 2,
+     "GROUP_GRAPH = -1: value out of range at line 2\n", nullptr},
+    {"EnableGraphBeyond8BitsRefused", kOneBoard + "ENABLE_GRAPH 1FF\n", 2,
+     "ENABLE_GRAPH = 1FF: value out of range at line 2\n", nullptr},
+    {"EnableGraphWithoutDigitsRefused", kOneBoard + "ENABLE_GRAPH none\n", 2,
+     "ENABLE_GRAPH = none: invalid number at line 2\n", nullptr},
+    {"EnableInputBeyond64BitsRefused", kOneBoard + "ENABLE_INPUT 1FFFFFFFFFFFFFFFF\n", 2,
+     "ENABLE_INPUT = 1FFFFFFFFFFFFFFFF: value out of range at line 2\n", nullptr},
+    {"EnableInputWithoutDigitsRefused", kOneBoard + "ENABLE_INPUT none\n", 2,
+     "ENABLE_INPUT = none: invalid number at line 2\n", nullptr},
+    {"GateWidthWithoutDigitsRefused", kOneBoard + "GATE_WIDTH inf\n", 2, "GATE_WIDTH = inf: invalid number at line 2\n",
+     nullptr},
+    {"GateWidthShorterThanOneUnitRefused", kOneBoard + "GATE_WIDTH 0.01\n", 2,
+     "GATE_WIDTH = 0.01: value out of range at line 2\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].gateWidth, 256u); }},
+    {"GateWidthBeyond32BitsRefused", kOneBoard + "GATE_WIDTH 1e9\n", 2,
+     "GATE_WIDTH = 1e9: value out of range at line 2\n", nullptr},
+    {"GateWidthBeyondSinglePrecisionRefused", kOneBoard + "GATE_WIDTH 1e39\n", 2,
+     "GATE_WIDTH = 1e39: value out of range at line 2\n", nullptr},
+    {"GateValueBeyondSinglePrecisionRefused", kOneBoard + "GATE_VALUE -1e400\n", 2,
+     "GATE_VALUE = -1e400: value out of range at line 2\n", nullptr},
+    {"GateValueTinyIsZero", kOneBoard + "GATE_VALUE 1e-400\n", 0, "",
+     [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].gateValue, 0.0f); }},
+    {"GateValueWithoutDigitsRefused", kOneBoard + "GATE_VALUE nan\n", 2, "GATE_VALUE = nan: invalid number at line 2\n",
+     nullptr},
+
+    {"SettingsLeftOutHaveDefinedValues", "OPEN ETH_R330 host 0x10\n", 0, "",
+     [](const DaqConfig& c) {
+         const BoardSettings& b = c.boards[0];
+         EXPECT_EQ(b.linkNumber, 0);
+         EXPECT_EQ(b.slidingScale, 0);
+         EXPECT_EQ(b.zsEnable, 0);
+         EXPECT_EQ(b.polarity, 1);
+         EXPECT_EQ(b.inputRange, 0);
+         EXPECT_EQ(b.triggerMode, 0);
+         EXPECT_EQ(b.gateValue, 0.0f);
+         EXPECT_EQ(b.gateParalyzable, 0);
+         EXPECT_EQ(b.spectrumShift, 0);
+         EXPECT_EQ(b.channelCount, 0);
+         for (int g = 0; g < 8; ++g) EXPECT_EQ(b.zsThreshold[g], 0);
+         EXPECT_EQ(c.acquisitionRunning, 0);
+         EXPECT_EQ(c.quitRequested, 0);
+         EXPECT_EQ(c.plotRequested, 0);
+         EXPECT_EQ(c.resetTimeMs, 0);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Config, LeftOpenDecisions, testing::ValuesIn(kCases), CaseName);
+
+TEST(ConfigRecord, ParsingClearsWhatAnEarlierParseLeft) {
+    Parsed parsed = ParseText("OPEN USB 0\nOPEN USB 1\nSTAT_REFRESH 7\n");
+    std::istringstream second("OPEN USB 4\n");
+    std::ostringstream messages;
+    DaqConfig& config = *parsed.config;
+    config.quitRequested = 1;
+    EXPECT_EQ(ParseConfig(second, kUserFolder, config, messages), 0);
+    EXPECT_EQ(config.boardCount, 1);
+    EXPECT_EQ(config.statRefresh, 0);
+    EXPECT_EQ(config.quitRequested, 0);
+    EXPECT_EQ(config.boards[1].linkNumber, 0);
+}
+
+TEST(ConfigUserFolder, DefaultOutputPathTooLongMustBeSetInTheFile) {
+    // 85 + 15 characters of "Tessary_output/" leave no room for the zero.
+    const std::string folder = "/" + std::string(83, 'u') + "/";
+    Parsed refused = ParseText(kOneBoard, folder);
+    EXPECT_EQ(refused.result, 2);
+    EXPECT_EQ(refused.messages,
+              "The default output path " + folder + "Tessary_output/ is longer than 99 characters: set OUTFILE_PATH\n");
+
+    Parsed accepted = ParseText(kOneBoard + "OUTFILE_PATH out/\n", folder);
+    EXPECT_EQ(accepted.result, 0);
+    EXPECT_EQ(accepted.messages, "");
+    EXPECT_EQ(std::string(accepted.config->outfilePath), folder + "out/");
+    EXPECT_EQ(std::string(accepted.config->gnuplotPath), folder + "/");
+}
+
+TEST(ConfigUserFolder, FolderWithoutRoomForAnyOutputPathIsRefused) {
+    const std::string folder = "/" + std::string(97, 'u') + "/";
+    Parsed refused = ParseText(kOneBoard + "OUTFILE_PATH \nGNUPLOT_PATH /usr/bin/\n", folder);
+    EXPECT_EQ(refused.result, 2);
+    EXPECT_EQ(refused.messages,
+              "No argument for OUTFILE_PATH. The command will be ignored\n"
+              "The default output path " + folder + "Tessary_output/ is longer than 99 characters: set OUTFILE_PATH\n");
+    EXPECT_STREQ(refused.config->gnuplotPath, "/usr/bin/");
+}
+
+}  // namespace
+}  // namespace tessary::test

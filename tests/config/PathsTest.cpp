@@ -1,0 +1,45 @@
+// The per-user folder of the platform layer.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Paths.h"
+
+namespace tessary::platform {
+namespace {
+
+TEST(UserFolder, ProfileVariableWinsOverHome) {
+    EXPECT_EQ(UserFolderFrom("/profiles/ann", "/home/ann"), "/profiles/ann/Tessary_DAQ/");
+}
+
+TEST(UserFolder, HomeWhenProfileUnsetOrEmpty) {
+    EXPECT_EQ(UserFolderFrom(nullptr, "/home/ann"), "/home/ann/Tessary_DAQ/");
+    EXPECT_EQ(UserFolderFrom("", "/home/ann"), "/home/ann/Tessary_DAQ/");
+}
+
+TEST(UserFolder, SeparatorIsNotDoubled) {
+    EXPECT_EQ(UserFolderFrom(nullptr, "/"), "/Tessary_DAQ/");
+    EXPECT_EQ(UserFolderFrom("/home/ann/", nullptr), "/home/ann/Tessary_DAQ/");
+}
+
+TEST(UserFolder, NoneWhenNeitherIsSet) {
+    EXPECT_FALSE(UserFolderFrom(nullptr, nullptr).has_value());
+    EXPECT_FALSE(UserFolderFrom("", "").has_value());
+}
+
+TEST(UserFolder, NoneWhenLongerThan127Characters) {
+    const std::string fits = "/" + std::string(113, 'u');  // + "/Tessary_DAQ/" = 127
+    EXPECT_EQ(UserFolderFrom(fits.c_str(), nullptr)->size(), 127u);
+    const std::string tooLong = fits + "u";
+    EXPECT_FALSE(UserFolderFrom(tooLong.c_str(), nullptr).has_value());
+}
+
+TEST(UserFolder, EndsWithTheSeparator) {
+    EXPECT_EQ(PathSeparator(), '/');
+    auto folder = UserFolderFrom(nullptr, "/home/ann");
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_EQ(folder->back(), PathSeparator());
+}
+
+}  // namespace
+}  // namespace tessary::platform

@@ -1,0 +1,126 @@
+// Reading the text: long lines read in pieces, zero bytes, read errors,
+// and opening the file.
+#include <filesystem>
+#include <fstream>
+#include <streambuf>
+#include <string>
+
+#include "ConfigCases.h"
+
+namespace tessary::test {
+namespace {
+
+TEST(ConfigReading, LineOf999CharactersThenItsLineFeedCountsAsTwoLines) {
+    // The piece of 999 characters is a comment; its line feed is read as a
+    // line of its own, so the unknown key below is reported on line 4.
+    const std::string text = kOneBoard + "#" + std::string(998, 'c') + "\nBAD_KEY 1\n";
+    Parsed parsed = ParseText(text);
+    EXPECT_EQ(parsed.result, 2);
+    EXPECT_EQ(parsed.messages, "BAD_KEY: invalid setting at line 4\n");
+}
+
+TEST(ConfigReading, LongerLineIsReadInPiecesEachHandledAsALine) {
+    // 999 characters of comment, then the rest of the same line is a piece
+    // that begins with a key.
+    const std::string text = kOneBoard + "#" + std::string(998, 'c') + "STAT_REFRESH 42\n";
+    Parsed parsed = ParseText(text);
+    EXPECT_EQ(parsed.result, 0);
+    EXPECT_EQ(parsed.messages, "");
+    EXPECT_EQ(parsed.config->statRefresh, 42);
+}
+
+TEST(ConfigReading, ValueOfAPieceEndsAtThePieceBoundary) {
+    const std::string text = kOneBoard + "OUTFILE_NAME " + std::string(986, 'a') + "tail\n";
+    Parsed parsed = ParseText(text);
+    EXPECT_EQ(parsed.result, 2);
+    EXPECT_EQ(parsed.messages, "OUTFILE_NAME: text longer than 99 characters at line 2\n");
+}
+
+TEST(ConfigReading, ZeroByteEndsTheLine) {
+    const std::string text = kOneBoard + std::string("STAT_REFRESH 12\0 34 and more\n", 30) +
+                             std::string("\0POLARITY NEGATIVE\n", 19);
+    Parsed parsed = ParseText(text);
+    EXPECT_EQ(parsed.result, 0);
+    EXPECT_EQ(parsed.messages, "");
+    EXPECT_EQ(parsed.config->statRefresh, 12);
+    EXPECT_EQ(parsed.config->boards[0].polarity, 1);
+}
+
+TEST(ConfigReading, LastLineWithoutLineFeedIsRead) {
+    Parsed parsed = ParseText("OPEN USB 0\nSTAT_REFRESH 77");
+    EXPECT_EQ(parsed.result, 0);
+    EXPECT_EQ(parsed.config->statRefresh, 77);
+}
+
+// Delivers its text, then fails as a disk read would.
+class FailingBuffer : public std::streambuf {
+public:
+    explicit FailingBuffer(std::string text) : text_(std::move(text)) {
+        setg(text_.data(), text_.data(), text_.data() + text_.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+private:
+    std::string text_;
+};
+
+TEST(ConfigReading, ReadErrorIsNotTakenForTheEndOfTheFile) {
+    FailingBuffer buffer("OPEN USB 0\nSTAT_REFRESH 5\n");
+    std::istream input(&buffer);
+    std::ostringstream messages;
+    DaqConfig config;
+    EXPECT_EQ(ParseConfig(input, kUserFolder, config, messages), 2);
+    EXPECT_EQ(messages.str(), "The configuration file could not be read after line 2\n");
+}
+
+class ConfigFileOpening : public testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = std::filesystem::path(TESSARY_BINARY_DIR) / "config_open_test";
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::filesystem::path folder_;
+};
+
+TEST_F(ConfigFileOpening, ExistingFileOpensAndParses) {
+    const std::string path = (folder_ / "Tessary_Config.txt").string();
+    std::ofstream(path) << "OPEN USB 3\n";
+    std::ifstream file;
+    std::ostringstream messages;
+    ASSERT_EQ(OpenConfigFile(path, file, messages), kConfigOk);
+    EXPECT_EQ(messages.str(), "Open configuration file " + path + "\n");
+    DaqConfig config;
+    EXPECT_EQ(ParseConfig(file, kUserFolder, config, messages), kConfigOk);
+    EXPECT_EQ(config.boards[0].linkNumber, 3);
+}
+
+TEST_F(ConfigFileOpening, MissingFileGivesResultOneAfterTheOpenMessageOnly) {
+    const std::string path = (folder_ / "absent.txt").string();
+    std::ifstream file;
+    std::ostringstream messages;
+    EXPECT_EQ(OpenConfigFile(path, file, messages), kConfigFileNotFound);
+    EXPECT_EQ(messages.str(), "Open configuration file " + path + "\n");
+}
+
+TEST_F(ConfigFileOpening, DirectoryIsNotAConfigurationFile) {
+    std::ifstream file;
+    std::ostringstream messages;
+    EXPECT_EQ(OpenConfigFile(folder_.string(), file, messages), kConfigFileNotFound);
+    EXPECT_EQ(messages.str(), "Open configuration file " + folder_.string() + "\n");
+}
+
+TEST_F(ConfigFileOpening, PathLongerThan255CharactersIsRefused) {
+    const std::string path = "/" + std::string(255, 'p');
+    std::ifstream file;
+    std::ostringstream messages;
+    EXPECT_EQ(OpenConfigFile(path, file, messages), kConfigFileNotFound);
+    EXPECT_EQ(messages.str(), "Open configuration file " + path +
+                                  "\nThe configuration file path is longer than 255 characters\n");
+}
+
+}  // namespace
+}  // namespace tessary::test
