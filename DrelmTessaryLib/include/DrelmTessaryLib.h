@@ -167,40 +167,100 @@ DRELM_TSY_API int32_t DRELM_TSY_GetMaxGroups(int32_t handle, int32_t *groups);
 
 /* ======================================================================
  * Channel and group settings
+ * Every function answers -5 for a handle that names no open board, before
+ * any register access. -10 a register read failed, -11 a register write
+ * failed; nothing is retried.
  * ====================================================================== */
 
+/* Writes the length to 0x8020 as given. 0, -5, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_SetRecordLength(int32_t handle, uint32_t length);
+/* Spectrum resolution code into bits 0-2 of 0x80E0 (other bits kept).
+ * 0, -5, -10 (read or write failed). */
 DRELM_TSY_API int32_t DRELM_TSY_SetChMode(int32_t handle, uint32_t code);
+/* Bit 4 of 0x80E0: mode 0 clears it, 1 sets it. 0, -5, -3 any other mode
+ * (no register access), -10, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_SetTriggerMode(int32_t handle, int32_t mode);
+/* Set / clear bit 16 (sliding scale) of 0x80E0. 0, -5, -10, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_SlScaleEnable(int32_t handle);
 DRELM_TSY_API int32_t DRELM_TSY_SlScaleDisable(int32_t handle);
+/* Set / clear bit 17 (zero suppression) of 0x80E0. 0, -5, -10, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_ZSEnable(int32_t handle);
 DRELM_TSY_API int32_t DRELM_TSY_ZSDisable(int32_t handle);
+/* Bit 18 of 0x80E0 := polarity AND 1. 0, -5, -10 (read or write failed). */
 DRELM_TSY_API int32_t DRELM_TSY_SetPolarity(int32_t handle, uint32_t polarity);
+/* Bit 19 of 0x80E0 := range AND 1. 0, -5, -10 (read or write failed). */
 DRELM_TSY_API int32_t DRELM_TSY_SetInputRange(int32_t handle, uint32_t range);
+/* Set / clear bit 30 (offset mode) of 0x80E0. 0, -5, -10, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_SetOffsetMode(int32_t handle);
 DRELM_TSY_API int32_t DRELM_TSY_ResetOffsetMode(int32_t handle);
+/* Set / clear bit 31 (calibration mode) of 0x80E0. 0, -5, -10, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_SetCalibMode(int32_t handle);
 DRELM_TSY_API int32_t DRELM_TSY_ResetCalibMode(int32_t handle);
+/* Writes threshold AND 0x3FFF to 0x1024 | ((group & 0xFF) << 8). The group
+ * is not checked against the board. 0, -5, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_SetGroupZSThreshold(int32_t handle, uint32_t group, uint32_t threshold);
+/* Stores the whole register 0x1024 | ((group & 0xFF) << 8), unmasked.
+ * 0, -5, -3 null pointer, -10 (nothing stored). */
 DRELM_TSY_API int32_t DRELM_TSY_GetGroupZSThreshold(int32_t handle, uint32_t group, uint32_t *threshold);
+/* Writes the mask to 0x10A8 | (group << 8). 0, -5, -13 group below 0 or
+ * not below the board's group count, -11. */
 DRELM_TSY_API int32_t DRELM_TSY_SetChannelEnableMask(int32_t handle, int32_t group, uint32_t mask);
+/* Waits until the group is idle (bit 2 of 0x1088 | (group << 8) clear; at
+ * most 16 status reads, 100 ms apart, board lock released while waiting),
+ * then writes the offset to 0x1098 | (group << 8), upper half 0.
+ * 0, -5, -17 board family not served, -13 group not below the group count,
+ * -3 offset above 0xFFFF, -10 a status read failed, -17 the write failed,
+ * -18 still busy after 16 reads. */
 DRELM_TSY_API int32_t DRELM_TSY_SetGroupDCOffset(int32_t handle, uint32_t group, uint32_t offset);
+/* Replaces one 16-bit half of 0x1098 | (group << 8) (whole 16-bit group,
+ * not range-checked): half 0 bits 0-15, half 1 bits 16-31, keeping the
+ * other half as read; any other half writes nothing. The read and the
+ * write are made under one hold of the board lock; then, with the lock
+ * released, a 10 ms pause follows every call on an open board.
+ * 0; -5; -10 the read failed: nothing is written, since the other half
+ * would be unknown; -11 the write failed. */
 DRELM_TSY_API int32_t DRELM_TSY_DACOffsetWrite(int32_t handle, uint16_t group, int32_t half, uint16_t offset);
+/* Stores half 0 (bits 0-15) or half 1 (bits 16-31) of 0x1098 | (group << 8);
+ * any other half reads the register and stores nothing.
+ * 0; -5; -3 null pointer (no register access); -10 the read failed
+ * (nothing stored). */
 DRELM_TSY_API int32_t DRELM_TSY_DACOffsetRead(int32_t handle, uint16_t group, int32_t half, uint16_t *offset);
 
 /* ======================================================================
  * Acquisition and trigger control
+ * Unless stated, -5 for a handle that names no open board, before any
+ * register access. Nothing is retried; a failure keeps changes already made.
  * ====================================================================== */
 
+/* Sets the run bit (bit 2) of 0x8100, keeping every other bit. With start
+ * mode 0 (bits 0-1) it then waits for the running bit (bit 2) of 0x8104:
+ * at most 50 reads, 10 ms apart, board lock released while waiting.
+ * 0; -5; -10 reading 0x8100 failed; -17 writing 0x8100 failed; -26 a status
+ * read failed; -1 the running status did not appear within 50 reads. */
 DRELM_TSY_API int32_t DRELM_TSY_SWStartAcquisition(int32_t handle);
+/* Clears the run bit of 0x8100, keeping every other bit; does not wait.
+ * 0; -5; -10 reading 0x8100 failed; -17 writing 0x8100 failed. */
 DRELM_TSY_API int32_t DRELM_TSY_SWStopAcquisition(int32_t handle);
+/* Bits 0-1 of 0x8100 := startMode AND 3, every other bit kept.
+ * 0; -5; -10 the read failed; -11 the write failed (not -17). */
 DRELM_TSY_API int32_t DRELM_TSY_SetAcquisitionMode(int32_t handle, uint32_t startMode);
+/* Writes 0 to 0x8108. 0; -1 for a handle that names no open board (never
+ * -5) and for a failed write. */
 DRELM_TSY_API int32_t DRELM_TSY_SendSWtrigger(int32_t handle);
+/* Routes the software trigger (bit 31) / the external trigger input (bit 30)
+ * in the trigger masks 0x810C then 0x8110: mode 1 first only, 2 second
+ * only, 3 both, any other value neither. 0; -5; -1 any register access
+ * failed (a failed second change keeps the first). */
 DRELM_TSY_API int32_t DRELM_TSY_SetSWTriggerMode(int32_t handle, int32_t mode);
 DRELM_TSY_API int32_t DRELM_TSY_SetExtTriggerInputMode(int32_t handle, int32_t mode);
+/* Bit 0 of 0x811C: cleared for level 0, set otherwise. 0; -5; -1 the read or
+ * the write failed. */
 DRELM_TSY_API int32_t DRELM_TSY_SetIOLevel(int32_t handle, int32_t level);
+/* Writes maxEvents (0 to 1024 inclusive) to 0xEF1C. 0; -5; -3 above 1024
+ * (nothing written); -17 the write failed. */
 DRELM_TSY_API int32_t DRELM_TSY_SetMaxNumEventsBLT(int32_t handle, uint32_t maxEvents);
+/* Writes 0x55 (64-channel boards) or 0x05 (32-channel boards) to 0x8120.
+ * 0; -5; -17 board form not served (nothing written); -11 the write failed. */
 DRELM_TSY_API int32_t DRELM_TSY_SetGroupEnableMask(int32_t handle);
 
 /* ======================================================================

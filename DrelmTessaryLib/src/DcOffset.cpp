@@ -1,0 +1,93 @@
+// Per-group DC offsets: the whole-register write that waits for the group to
+// be idle, and the half-register read and write that carry one 16-bit offset
+// each (half 0 in bits 0-15, half 1 in bits 16-31).
+#include <mutex>
+
+#include "ApiGuard.h"
+#include "BoardTable.h"
+#include "RegisterAccess.h"
+#include "Sleep.h"
+#include "Status.h"
+
+using namespace drelm::tsy;
+
+namespace {
+
+constexpr uint32_t kGroupStatusOffset = 0x88;
+constexpr uint32_t kDcOffsetOffset = 0x98;
+constexpr uint32_t kBusyBit = 1u << 2;
+constexpr int kBusyPolls = 16;
+constexpr uint32_t kBusyPauseMs = 100;
+constexpr uint32_t kMaxOffset = 0xFFFF;
+// Gives the DAC time to settle after a half-register write.
+constexpr uint32_t kHalfWritePauseMs = 10;
+
+// The half-register exports take the whole 16-bit group, unmasked.
+constexpr uint32_t HalfRegisterAddress(uint16_t group) { return 0x1098u | (uint32_t{group} << 8); }
+
+}  // namespace
+
+extern "C" {
+
+int32_t DRELM_TSY_SetGroupDCOffset(int32_t handle, uint32_t group, uint32_t offset) {
+    return Guarded([&] {
+        if (!IsOpen(handle)) return int32_t{DRELM_TSY_InvalidHandle};
+        BoardEntry& entry = Board(handle);
+        if (entry.familyCode != kFamilyCode) return int32_t{DRELM_TSY_UnsupportedBoard};
+        if (entry.groupCount <= 0 || group >= static_cast<uint32_t>(entry.groupCount))
+            return int32_t{DRELM_TSY_InvalidGroup};
+        if (offset > kMaxOffset) return int32_t{DRELM_TSY_InvalidParam};
+        for (int poll = 0; poll < kBusyPolls; ++poll) {
+            {
+                // Held from the status read to the write, so no other thread's
+                // offset write can make the group busy in between.
+                std::lock_guard<std::recursive_mutex> hold(entry.lock);
+                uint32_t status = 0;
+                if (BoardReadRegister(handle, GroupRegister(group, kGroupStatusOffset), &status) != 0)
+                    return int32_t{DRELM_TSY_ReadFailed};
+                if ((status & kBusyBit) == 0)
+                    return MapLinkStatus(BoardWriteRegister(handle, GroupRegister(group, kDcOffsetOffset), offset));
+            }
+            SleepMs(kBusyPauseMs);
+        }
+        return int32_t{DRELM_TSY_Timeout};
+    });
+}
+
+int32_t DRELM_TSY_DACOffsetWrite(int32_t handle, uint16_t group, int32_t half, uint16_t offset) {
+    return Guarded([&] {
+        if (!IsOpen(handle)) return int32_t{DRELM_TSY_InvalidHandle};
+        const uint32_t address = HalfRegisterAddress(group);
+        int32_t status = DRELM_TSY_Success;
+        {
+            // Held across read and write so the other half is carried back as
+            // it was, not as another thread left it.
+            std::lock_guard<std::recursive_mutex> hold(Board(handle).lock);
+            uint32_t old = 0;
+            if (BoardReadRegister(handle, address, &old) != 0) {
+                // The other half is unknown: writing it back would corrupt it.
+                status = DRELM_TSY_ReadFailed;
+            } else if (half == 0) {
+                status = BoardWriteRegister(handle, address, (old & 0xFFFF0000u) | offset);
+            } else if (half == 1) {
+                status = BoardWriteRegister(handle, address, (uint32_t{offset} << 16) | (old & 0xFFFFu));
+            }
+        }
+        SleepMs(kHalfWritePauseMs);
+        return status;
+    });
+}
+
+int32_t DRELM_TSY_DACOffsetRead(int32_t handle, uint16_t group, int32_t half, uint16_t* offset) {
+    return Guarded([&] {
+        if (!IsOpen(handle)) return int32_t{DRELM_TSY_InvalidHandle};
+        if (offset == nullptr) return int32_t{DRELM_TSY_InvalidParam};
+        uint32_t value = 0;
+        if (BoardReadRegister(handle, HalfRegisterAddress(group), &value) != 0) return int32_t{DRELM_TSY_ReadFailed};
+        if (half == 0) *offset = static_cast<uint16_t>(value & 0xFFFFu);
+        else if (half == 1) *offset = static_cast<uint16_t>(value >> 16);
+        return int32_t{DRELM_TSY_Success};
+    });
+}
+
+}  // extern "C"
