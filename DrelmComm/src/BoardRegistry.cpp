@@ -45,16 +45,21 @@ BoardRegistry::Description& BoardRegistry::Describe(const BoardAddress& key) {
     return description;
 }
 
+void BoardRegistry::ForgetIfClosedLocked(const BoardAddress& key) {
+    auto board = boards_.find(key);
+    if (board == boards_.end()) return;
+    // Keeps the board (and the mutex held below) alive past the erase.
+    const std::shared_ptr<Board> keep = board->second;
+    std::lock_guard<std::mutex> boardHold(keep->Mutex());
+    if (keep->linkHandle < 0) boards_.erase(board);
+}
+
 void BoardRegistry::ConfigureFlash(const BoardAddress& address, const FlashConfig& flash) {
     const BoardAddress key = NormalizedAddress(address);
     std::lock_guard<std::mutex> hold(mutex_);
     LoadSettingsLocked();
     Describe(key).flash = flash;
-    auto board = boards_.find(key);
-    if (board != boards_.end()) {
-        std::lock_guard<std::mutex> boardHold(board->second->Mutex());
-        if (board->second->linkHandle < 0) boards_.erase(board);
-    }
+    ForgetIfClosedLocked(key);
 }
 
 void BoardRegistry::Configure(const BoardAddress& address, const BoardConfig& config) {
@@ -62,13 +67,7 @@ void BoardRegistry::Configure(const BoardAddress& address, const BoardConfig& co
     std::lock_guard<std::mutex> hold(mutex_);
     LoadSettingsLocked();
     Describe(key).config = config;
-    // A board that is not open is made anew from the description at its next
-    // open; an open one keeps running as it is until then.
-    auto board = boards_.find(key);
-    if (board != boards_.end()) {
-        std::lock_guard<std::mutex> boardHold(board->second->Mutex());
-        if (board->second->linkHandle < 0) boards_.erase(board);
-    }
+    ForgetIfClosedLocked(key);
 }
 
 bool BoardRegistry::IsKnownHost(const std::string& host) {

@@ -55,6 +55,9 @@ private:
     };
     // A new description, or a new generation of the known one.
     Description& Describe(const BoardAddress& key);
+    // A board that is not open is made anew from its description at its next
+    // open; an open one keeps running as it is until then.
+    void ForgetIfClosedLocked(const BoardAddress& key);
 
     std::mutex mutex_;
     bool settingsLoaded_ = false;
