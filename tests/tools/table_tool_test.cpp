@@ -42,13 +42,22 @@ protected:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         out_ = fs::temp_directory_path() / (std::string("tessary_table_tool_") + info->name());
         fs::remove_all(out_);
-        // The tool's boards are the emulator's defaults, whatever the caller set.
+        // The tool's board is the emulator's default board, whatever the
+        // caller set, on a link with no transfer time: the tool runs against
+        // the host clock, and a USB link's latency would only slow the tests.
+        settings_ = fs::temp_directory_path() / (std::string("tessary_table_tool_") + info->name() + ".settings");
+        std::ofstream(settings_) << "[usb 0]\nlink_latency_us = unlimited\nlink_bandwidth_kb_s = unlimited\n";
+        setenv("DRELM_EMULATOR_SETTINGS", settings_.c_str(), 1);
+    }
+    void TearDown() override {
+        fs::remove_all(out_);
+        fs::remove(settings_);
         unsetenv("DRELM_EMULATOR_SETTINGS");
     }
-    void TearDown() override { fs::remove_all(out_); }
 
     const fs::path examples_ = fs::path(TESSARY_SOURCE_DIR) / "examples" / "tables" / "demo";
     fs::path out_;
+    fs::path settings_;
 };
 
 TEST_F(TableToolTest, HelpExplainsTheCommands) {
