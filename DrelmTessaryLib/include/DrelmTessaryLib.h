@@ -168,8 +168,8 @@ DRELM_TSY_API int32_t DRELM_TSY_GetMaxGroups(int32_t handle, int32_t *groups);
 /* ======================================================================
  * Channel and group settings
  * Every function answers -5 for a handle that names no open board, before
- * any register access. -10 a register read failed, -11 a register write
- * failed; nothing is retried.
+ * any register access. Each lists the statuses it returns for a failed
+ * read or write; only the DC-offset busy wait repeats an access.
  * ====================================================================== */
 
 /* Writes the length to 0x8020 as given. 0, -5, -11. */

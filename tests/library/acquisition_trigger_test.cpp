@@ -65,11 +65,12 @@ const RoutingExport kRoutingExports[] = {
 class TriggerRoutingTest : public EmulatedBoardTest, public ::testing::WithParamInterface<RoutingExport> {
 protected:
     // Mask contents with the routed bit opposite to what mode 1 asks for
-    // and other bits set, so every change and every kept bit shows.
-    static constexpr uint32_t kFirstBefore = 0x000000F0;
-    static constexpr uint32_t kSecondBefore = 0x000000FF;
+    // and other bits set, the other routing bit among them, so every change
+    // and every kept bit shows.
+    uint32_t FirstBefore() const { return 0xC00000F0u & ~GetParam().bit; }
+    uint32_t SecondBase() const { return 0xC00000FFu & ~GetParam().bit; }
     uint32_t Changed(uint32_t before, bool on) const { return on ? (before | GetParam().bit) : (before & ~GetParam().bit); }
-    uint32_t SecondBefore() const { return kSecondBefore | GetParam().bit; }
+    uint32_t SecondBefore() const { return SecondBase() | GetParam().bit; }
 };
 
 TEST_P(TriggerRoutingTest, EveryModeSetsOrClearsTheBitInBothMasks) {
@@ -78,8 +79,8 @@ TEST_P(TriggerRoutingTest, EveryModeSetsOrClearsTheBitInBothMasks) {
     for (const RouteCase r : kRoutes) {
         for (const bool startSet : {false, true}) {
             SCOPED_TRACE(testing::Message() << "mode " << r.mode << (startSet ? ", bits set before" : ", bits clear before"));
-            const uint32_t first = startSet ? (kFirstBefore | e.bit) : kFirstBefore;
-            const uint32_t second = startSet ? (kSecondBefore | e.bit) : kSecondBefore;
+            const uint32_t first = startSet ? (FirstBefore() | e.bit) : FirstBefore();
+            const uint32_t second = startSet ? (SecondBase() | e.bit) : SecondBase();
             Poke(h, kFirstMask, first);
             Poke(h, kSecondMask, second);
             Record();
@@ -94,52 +95,52 @@ TEST_P(TriggerRoutingTest, EveryModeSetsOrClearsTheBitInBothMasks) {
 
 TEST_P(TriggerRoutingTest, FailedFirstReadStopsEverything) {
     const int32_t h = OpenBoard();
-    Poke(h, kFirstMask, kFirstBefore);
+    Poke(h, kFirstMask, FirstBefore());
     Poke(h, kSecondMask, SecondBefore());
     FailReads(kFirstMask);
     Record();
     EXPECT_EQ(GetParam().setter(h, 1), DRELM_TSY_GenericError);
     EXPECT_TRUE(TrafficIs(Traffic(), {Read(kFirstMask, std::nullopt, kFaultStatus)}));
-    EXPECT_EQ(Peek(h, kFirstMask), kFirstBefore);
+    EXPECT_EQ(Peek(h, kFirstMask), FirstBefore());
     EXPECT_EQ(Peek(h, kSecondMask), SecondBefore());
 }
 
 TEST_P(TriggerRoutingTest, FailedFirstWriteSkipsTheSecondMask) {
     const int32_t h = OpenBoard();
-    Poke(h, kFirstMask, kFirstBefore);
+    Poke(h, kFirstMask, FirstBefore());
     Poke(h, kSecondMask, SecondBefore());
     FailWrites(kFirstMask);
     Record();
     EXPECT_EQ(GetParam().setter(h, 1), DRELM_TSY_GenericError);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Read(kFirstMask, kFirstBefore),
-                                      Write(kFirstMask, Changed(kFirstBefore, true), kFaultStatus)}));
+    EXPECT_TRUE(TrafficIs(Traffic(), {Read(kFirstMask, FirstBefore()),
+                                      Write(kFirstMask, Changed(FirstBefore(), true), kFaultStatus)}));
     EXPECT_EQ(Peek(h, kSecondMask), SecondBefore());
 }
 
 TEST_P(TriggerRoutingTest, FailedSecondReadKeepsTheFirstChange) {
     const int32_t h = OpenBoard();
-    Poke(h, kFirstMask, kFirstBefore);
+    Poke(h, kFirstMask, FirstBefore());
     Poke(h, kSecondMask, SecondBefore());
     FailReads(kSecondMask);
     Record();
     EXPECT_EQ(GetParam().setter(h, 1), DRELM_TSY_GenericError);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Read(kFirstMask, kFirstBefore), Write(kFirstMask, Changed(kFirstBefore, true)),
+    EXPECT_TRUE(TrafficIs(Traffic(), {Read(kFirstMask, FirstBefore()), Write(kFirstMask, Changed(FirstBefore(), true)),
                                       Read(kSecondMask, std::nullopt, kFaultStatus)}));
-    EXPECT_EQ(Peek(h, kFirstMask), Changed(kFirstBefore, true));
+    EXPECT_EQ(Peek(h, kFirstMask), Changed(FirstBefore(), true));
     EXPECT_EQ(Peek(h, kSecondMask), SecondBefore());
 }
 
 TEST_P(TriggerRoutingTest, FailedSecondWriteKeepsTheFirstChange) {
     const int32_t h = OpenBoard();
-    Poke(h, kFirstMask, kFirstBefore);
+    Poke(h, kFirstMask, FirstBefore());
     Poke(h, kSecondMask, SecondBefore());
     FailWrites(kSecondMask);
     Record();
     EXPECT_EQ(GetParam().setter(h, 1), DRELM_TSY_GenericError);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Read(kFirstMask, kFirstBefore), Write(kFirstMask, Changed(kFirstBefore, true)),
+    EXPECT_TRUE(TrafficIs(Traffic(), {Read(kFirstMask, FirstBefore()), Write(kFirstMask, Changed(FirstBefore(), true)),
                                       Read(kSecondMask, SecondBefore()),
                                       Write(kSecondMask, Changed(SecondBefore(), false), kFaultStatus)}));
-    EXPECT_EQ(Peek(h, kFirstMask), Changed(kFirstBefore, true));
+    EXPECT_EQ(Peek(h, kFirstMask), Changed(FirstBefore(), true));
     EXPECT_EQ(Peek(h, kSecondMask), SecondBefore());
 }
 

@@ -12,9 +12,9 @@ namespace {
 
 constexpr uint32_t kRecordLength = 0x8020;
 constexpr uint32_t kConfig = 0x80E0;
-// Only defined bits of 0x80E0 (resolution, slow bits 16-19, modes 30-31),
-// so the emulator keeps the value as it is.
-constexpr uint32_t kConfigBackground = 0x400A0013;
+// Bits set all over 0x80E0, named and unnamed, so that every bit an export
+// must keep shows in the value it writes back.
+constexpr uint32_t kConfigBackground = 0x6AF5A5D3;
 
 using ConfigSetter = int32_t (*)(int32_t);
 

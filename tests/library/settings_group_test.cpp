@@ -53,7 +53,7 @@ TEST_F(ZsThresholdTest, FailedWriteIsWriteFailed) {
     EXPECT_EQ(Peek(h, ThresholdRegister(1)), 0x55u);
 }
 
-TEST_F(ZsThresholdTest, ReadStoresTheRegisterAsRead) {
+TEST_F(ZsThresholdTest, ReadTakesTheGroupsLowByteAndStoresTheValue) {
     const int32_t h = OpenBoard();
     Poke(h, ThresholdRegister(6), 0x2ABC);
     uint32_t threshold = 0;
@@ -112,6 +112,14 @@ TEST_F(ChannelEnableMaskTest, PlainWriteOfTheMaskForEveryGroupOfTheBoard) {
         }
         ASSERT_EQ(DRELM_TSY_CloseTessary(h), DRELM_TSY_Success);
     }
+}
+
+TEST_F(ChannelEnableMaskTest, TheWholeMaskGoesToTheBoard) {
+    // The board keeps 8 bits; the library passes the caller's word unchanged.
+    const int32_t h = OpenBoard();
+    Record();
+    EXPECT_EQ(DRELM_TSY_SetChannelEnableMask(h, 2, 0xABCD01A5u), DRELM_TSY_Success);
+    EXPECT_TRUE(TrafficIs(Traffic(), {Write(EnableMaskRegister(2), 0xABCD01A5u)}));
 }
 
 TEST_F(ChannelEnableMaskTest, FailedWriteIsWriteFailed) {
