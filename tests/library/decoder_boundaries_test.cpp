@@ -13,13 +13,6 @@
 namespace tessary_test {
 namespace {
 
-constexpr uint32_t kRecords = DRELM_TSY_MAX_EVENTS_PER_TRANSFER;
-
-std::vector<EventRecord> PatternedRecords() {
-    std::vector<EventRecord> records(kRecords);
-    std::memset(records.data(), 0xA5, records.size() * sizeof(EventRecord));
-    return records;
-}
 
 bool Untouched(const EventRecord& record) {
     EventRecord pattern;

@@ -10,14 +10,6 @@
 namespace tessary_test {
 namespace {
 
-constexpr uint32_t kRecords = DRELM_TSY_MAX_EVENTS_PER_TRANSFER;
-
-// A full record array, filled with a pattern no decoder writes by chance.
-std::vector<EventRecord> PatternedRecords() {
-    std::vector<EventRecord> records(kRecords);
-    std::memset(records.data(), 0xA5, records.size() * sizeof(EventRecord));
-    return records;
-}
 
 struct Decoded {
     int32_t status;

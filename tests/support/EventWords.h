@@ -10,7 +10,18 @@
 #include <optional>
 #include <vector>
 
+#include "DrelmTessaryLib.h"
+
 namespace tessary_test {
+
+constexpr uint32_t kRecords = DRELM_TSY_MAX_EVENTS_PER_TRANSFER;
+
+// A full record array, filled with a pattern no decoder writes by chance.
+inline std::vector<EventRecord> PatternedRecords() {
+    std::vector<EventRecord> records(kRecords);
+    std::memset(records.data(), 0xA5, records.size() * sizeof(EventRecord));
+    return records;
+}
 
 struct BlockShape {
     uint16_t channelMask = 0;
