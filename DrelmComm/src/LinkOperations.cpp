@@ -62,6 +62,8 @@ std::optional<int32_t> Faulted(Op op, int32_t link, uint32_t address) {
 }
 
 // The board behind an open link, locked; empty when the link is not open.
+// `board` is declared before `lock` so that the lock is released before the
+// board can go: a link closed meanwhile may leave this the last owner.
 struct LockedBoard {
     std::shared_ptr<Board> board;
     std::unique_lock<std::mutex> lock;
@@ -79,11 +81,14 @@ struct LockedBoard {
 
 LockedBoard Lock(int32_t linkHandle) {
     LockedBoard locked;
-    std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
-    if (!board) return locked;
-    locked.lock = std::unique_lock<std::mutex>(board->Mutex());
-    if (board->linkHandle != linkHandle) return LockedBoard{};
-    locked.board = std::move(board);
+    locked.board = BoardRegistry::Instance().Find(linkHandle);
+    if (!locked.board) return locked;
+    locked.lock = std::unique_lock<std::mutex>(locked.board->Mutex());
+    if (locked.board->linkHandle != linkHandle) {
+        // Closed meanwhile: unlock while the board is surely still alive.
+        locked.lock.unlock();
+        locked.board.reset();
+    }
     return locked;
 }
 
