@@ -14,9 +14,9 @@
 //  - The per-item statuses array of the list operations may be null.
 //  - LinkBlockRead only reads board address 0 (else -3). It moves whole
 //    events, at most maxWords words and at most the number of events in
-//    0xEF1C (0 there: no event limit). -13 when the event memory is empty
-//    after the call or the event limit was reached; 0 when it stopped only
-//    because the next event did not fit.
+//    0xEF1C (0 there: no event limit). -13 when it stopped short of maxWords
+//    because the event memory ran out or the event limit was reached; 0 when
+//    it moved exactly maxWords or the next event did not fit.
 //  - Register and block accesses take the board's link time (LinkTiming):
 //    with the host clock the call waits it out after releasing the board.
 //  - LinkQueryInfo's record has the kind as address and the 4 bytes as a
