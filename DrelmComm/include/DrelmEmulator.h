@@ -180,8 +180,9 @@ DRELM_EMU_API uint64_t EmulatedTimeNs();
 // The flash chip of a board. Device id 0x25 (264-byte pages), 0x27 (528) or
 // 0x28 (1056); any other id is reported as given, with 528-byte pages. A
 // non-empty file keeps the chip's contents across runs: a file holding an
-// image of the chip is loaded, otherwise it is created from the factory
-// contents.
+// image of the chip is loaded, a missing or empty one is created from the
+// factory contents; a non-empty file of another size is reported on stderr
+// and left untouched (the chip then runs from memory).
 struct FlashConfig {
     uint8_t deviceId = 0x27;
     std::string file;
@@ -192,8 +193,9 @@ struct FlashConfig {
 DRELM_EMU_API void ConfigureFlash(const BoardAddress& address, const FlashConfig& config);
 
 // The chip behind the link's back, by linear byte address (page × page size
-// + offset, wrapping at the chip's end). No traffic, no busy time. False
-// when the link is not open.
+// + offset, wrapping at the chip's end). No traffic, no busy time. ReadFlash
+// reads at most the chip's size (a larger count gives the whole chip once).
+// False when the link is not open.
 DRELM_EMU_API bool ReadFlash(int32_t linkHandle, uint32_t address, uint32_t count, std::vector<uint8_t>* bytes);
 DRELM_EMU_API bool WriteFlash(int32_t linkHandle, uint32_t address, const std::vector<uint8_t>& bytes);
 DRELM_EMU_API bool FlashPageSize(int32_t linkHandle, uint32_t* pageSize);

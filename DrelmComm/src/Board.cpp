@@ -64,9 +64,9 @@ void Board::LinkOpened() {
     log_.Start(stream_.Triggers(), stream_.Lost());
 }
 
-void Board::LinkClosed() {
+std::string Board::LinkClosed() {
     CatchUp(clock_.NowNs());
-    log_.Write(stream_.Triggers(), stream_.Lost());
+    return log_.Format(stream_.Triggers(), stream_.Lost());
 }
 
 // The revision and board-information registers read what the description
@@ -162,7 +162,11 @@ int32_t Board::BlockRead(unsigned char* dest, int32_t maxWords, int32_t& wordsMo
     if (log_.Enabled()) log_.Transfer();
     wordsMoved = static_cast<int32_t>(
         events_.Take(dest, static_cast<std::size_t>(maxWords), limit, events, log_.Enabled() ? &log_ : nullptr));
-    if (events_.Empty() || (limit != 0 && events == limit)) return kLinkEndOfTransfer;
+    // The board ends the transfer only when it stops short of the words asked
+    // for because it has nothing more to give in this transfer; a read that
+    // fills its room exactly leaves the end to the next one.
+    const bool shortOfRoom = wordsMoved < maxWords;
+    if (shortOfRoom && (events_.Empty() || (limit != 0 && events == limit))) return kLinkEndOfTransfer;
     return kLinkOk;
 }
 
@@ -177,6 +181,8 @@ void Board::SoftwareReset(uint64_t now) {
     stream_.Reset(now);
     events_.Clear();
     busyEndNs_.fill(0);
+    // The loaded calibration tables go with the reset, as 0x80E4 bit 0 does.
+    if (calibration_) calibration_->Clear();
     resetEndNs_ = now + uint64_t{config_.resetTimeUs} * kNsPerUs;
 }
 

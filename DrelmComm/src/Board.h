@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "Acquisition.h"
@@ -71,9 +72,12 @@ public:
 
     // How long a link operation moving `bytes` takes (LinkTiming).
     uint64_t LinkCostNs(uint64_t bytes) const { return timing_.CostNs(bytes); }
-    // The link was opened or closed: the delivery log starts or is written.
+    // The link was opened or closed: the delivery log starts, or its text is
+    // made for the caller to write once the board is released (empty when
+    // the board keeps no log).
     void LinkOpened();
-    void LinkClosed();
+    std::string LinkClosed();
+    const std::string& DeliveryLogPath() const { return log_.Path(); }
 
     // The flash chip and the loaded calibration tables, made on first use
     // (a chip holds megabytes, and most boards never touch theirs).

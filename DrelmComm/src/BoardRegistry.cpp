@@ -27,6 +27,7 @@ void BoardRegistry::LoadSettingsLocked() {
 
 void BoardRegistry::Reset() {
     std::lock_guard<std::mutex> hold(mutex_);
+    ++resets_;
     for (auto& [handle, board] : links_) {
         std::lock_guard<std::mutex> boardHold(board->Mutex());
         board->linkHandle = -1;
@@ -90,48 +91,73 @@ int32_t BoardRegistry::NextHandleLocked() {
     return handle;
 }
 
+// A new board is built (flash image, factory tables, flash file) with the
+// registry unlocked, so that other boards' calls go on meanwhile; it is
+// inserted only if nothing changed its address's description or reset the
+// emulator in the meantime, else it is built again.
 int32_t BoardRegistry::Open(const BoardAddress& address, int32_t& linkHandle) {
     const BoardAddress key = NormalizedAddress(address);
-    std::lock_guard<std::mutex> hold(mutex_);
-    LoadSettingsLocked();
-    const auto description = descriptions_.find(key);
-    const uint64_t generation = description == descriptions_.end() ? 0 : description->second.generation;
-    auto found = boards_.find(key);
-    if (found != boards_.end()) {
-        std::lock_guard<std::mutex> boardHold(found->second->Mutex());
-        if (found->second->linkHandle >= 0) return kLinkAlreadyOpen;
+    std::shared_ptr<Board> made;  // declared before the lock: an unused one is freed unlocked
+    uint64_t madeAfterReset = 0;
+    std::unique_lock<std::mutex> hold(mutex_);
+    for (;;) {
+        LoadSettingsLocked();
+        const auto description = descriptions_.find(key);
+        const uint64_t generation = description == descriptions_.end() ? 0 : description->second.generation;
+        const auto found = boards_.find(key);
+        if (found != boards_.end()) {
+            std::lock_guard<std::mutex> boardHold(found->second->Mutex());
+            if (found->second->linkHandle >= 0) return kLinkAlreadyOpen;
+        }
+        if (links_.size() >= kMaxOpenLinks) return kLinkTooManyLinks;
+        std::shared_ptr<Board> board;
+        if (found != boards_.end() && found->second->generation() == generation)
+            board = found->second;
+        else if (made && made->generation() == generation && madeAfterReset == resets_)
+            board = boards_.insert_or_assign(key, made).first->second;
+        if (!board) {
+            const Description copy = description == descriptions_.end() ? Description{} : description->second;
+            madeAfterReset = resets_;
+            hold.unlock();
+            made.reset();
+            made = std::make_shared<Board>(copy.config, generation, EmulatorClock::Instance(), copy.flash,
+                                           key.connectionType);
+            hold.lock();
+            continue;
+        }
+        const int32_t handle = NextHandleLocked();
+        {
+            std::lock_guard<std::mutex> boardHold(board->Mutex());
+            board->linkHandle = handle;
+            board->LinkOpened();
+        }
+        links_[handle] = board;
+        linkAddresses_[handle] = key;
+        linkHandle = handle;
+        return kLinkOk;
     }
-    if (links_.size() >= kMaxOpenLinks) return kLinkTooManyLinks;
-    if (found == boards_.end() || found->second->generation() != generation) {
-        const Description made = description == descriptions_.end() ? Description{} : description->second;
-        found = boards_
-                    .insert_or_assign(key, std::make_shared<Board>(made.config, generation, EmulatorClock::Instance(),
-                                                                   made.flash, key.connectionType))
-                    .first;
-    }
-    const int32_t handle = NextHandleLocked();
-    {
-        std::lock_guard<std::mutex> boardHold(found->second->Mutex());
-        found->second->linkHandle = handle;
-        found->second->LinkOpened();
-    }
-    links_[handle] = found->second;
-    linkAddresses_[handle] = key;
-    linkHandle = handle;
-    return kLinkOk;
 }
 
+// The link leaves the tables under the registry's lock; the board's last
+// catch-up and its delivery log are made under the board's lock only, and
+// the log is written with no lock held.
 int32_t BoardRegistry::Close(int32_t linkHandle) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    const auto link = links_.find(linkHandle);
-    if (link == links_.end()) return kLinkGenericFailure;
+    std::shared_ptr<Board> board;
     {
-        std::lock_guard<std::mutex> boardHold(link->second->Mutex());
-        link->second->linkHandle = -1;
-        link->second->LinkClosed();
+        std::lock_guard<std::mutex> hold(mutex_);
+        const auto link = links_.find(linkHandle);
+        if (link == links_.end()) return kLinkGenericFailure;
+        board = link->second;
+        links_.erase(link);
+        linkAddresses_.erase(linkHandle);
     }
-    links_.erase(link);
-    linkAddresses_.erase(linkHandle);
+    std::string log;
+    {
+        std::lock_guard<std::mutex> boardHold(board->Mutex());
+        board->linkHandle = -1;
+        log = board->LinkClosed();
+    }
+    if (!log.empty()) DeliveryLog::WriteFile(board->DeliveryLogPath(), log);
     return kLinkOk;
 }
 

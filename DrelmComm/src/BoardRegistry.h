@@ -1,6 +1,7 @@
 // Every board the emulator knows, by address, and every open link, by
 // handle. Process-wide; its mutex is held only to look up or change these
-// tables, never during a board's own work.
+// tables, never during a board's own work or file I/O (building a board,
+// writing a delivery log).
 //
 // Link handles count up from 0 and are not reused (until they wrap at
 // INT32_MAX), so a stale handle fails instead of reaching another board.
@@ -62,6 +63,7 @@ private:
     std::mutex mutex_;
     bool settingsLoaded_ = false;
     uint64_t nextGeneration_ = 1;
+    uint64_t resets_ = 0;  // boards built before a reset are not inserted after it
     int32_t nextHandle_ = 0;
     std::map<BoardAddress, Description, AddressOrder> descriptions_;
     std::map<BoardAddress, std::shared_ptr<Board>, AddressOrder> boards_;

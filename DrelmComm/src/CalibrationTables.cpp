@@ -1,5 +1,7 @@
 #include "CalibrationTables.h"
 
+#include <algorithm>
+
 namespace drelm::emu {
 
 CalibrationTables::CalibrationTables(int channels)
@@ -32,5 +34,7 @@ bool CalibrationTables::Table(int sign, int kind, int channel, std::vector<uint1
     entries->assign(first, first + kEntries);
     return true;
 }
+
+void CalibrationTables::Clear() { std::fill(values_.begin(), values_.end(), uint16_t{0}); }
 
 }  // namespace drelm::emu

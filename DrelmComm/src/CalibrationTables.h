@@ -28,6 +28,10 @@ public:
 
     uint64_t WordsLoaded() const { return wordsLoaded_; }
 
+    // A software reset loses the loaded tables (every entry back to 0); the
+    // count of words taken stays.
+    void Clear();
+
 private:
     std::size_t Index(int sign, int kind, int channel) const;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 namespace drelm::emu {
 namespace {
@@ -192,6 +193,13 @@ bool DataFlash::AttachFile(const std::string& path) {
             file_ = path;
             return true;
         }
+        return false;
+    }
+    // A file that holds something else (another chip's image, uploaded tables
+    // of another board, an unrelated file) is left alone.
+    if (!error && size != 0) {
+        std::cerr << "DrelmComm emulator: the flash file " << path << " holds " << size
+                  << " bytes, not the chip's " << Size() << "; it is left untouched\n";
         return false;
     }
     // No image of this chip yet: start the file from the present contents.

@@ -53,9 +53,10 @@ public:
     void WriteArray(uint32_t address, const uint8_t* in, size_t count);
 
     // Keeps the array in a file from now on. A file that holds an image of
-    // this chip's size is loaded; otherwise the current contents are written
-    // to it. False when the file can't be read or written (the chip then
-    // works on without it).
+    // this chip's size is loaded; a missing or empty file gets the current
+    // contents. A non-empty file of another size is refused (reported on
+    // stderr) and not touched. False when the file is refused or can't be
+    // read or written (the chip then works on without it).
     bool AttachFile(const std::string& path);
 
 private:

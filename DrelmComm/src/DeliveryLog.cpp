@@ -59,24 +59,33 @@ void DeliveryLog::CountEvent(const uint32_t* event, uint32_t size) {
     }
 }
 
-bool DeliveryLog::Write(uint64_t triggers, uint64_t lost) const {
-    if (!Enabled()) return true;
-    std::FILE* file = std::fopen(path_.c_str(), "w");
+std::string DeliveryLog::Format(uint64_t triggers, uint64_t lost) const {
+    if (!Enabled()) return {};
+    std::string text = "# DrelmComm emulator delivery log\n";
+    char line[160];
+    auto add = [&](int length) {
+        if (length > 0) text.append(line, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof line - 1));
+    };
+    add(std::snprintf(line, sizeof line, "transfers %" PRIu64 "\nbytes %" PRIu64 "\nchecksum 0x%016" PRIx64 "\n",
+                      transfers_, bytes_, checksum_));
+    add(std::snprintf(line, sizeof line,
+                      "events %" PRIu64 "\ntriggers %" PRIu64 "\ntriggers_lost %" PRIu64 "\nchannels %u\n", events_,
+                      triggers - triggersAtStart_, lost - lostAtStart_, channels_));
+    for (uint32_t c = 0; c < channels_; ++c)
+        add(std::snprintf(line, sizeof line, "channel %u amplitudes %" PRIu64 " saturated %" PRIu64 "\n", c,
+                          amplitudes_[c], saturated_[c]));
+    return text;
+}
+
+bool DeliveryLog::WriteFile(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
     if (!file) {
-        std::cerr << "DrelmComm emulator: cannot write the delivery log " << path_ << '\n';
+        std::cerr << "DrelmComm emulator: cannot write the delivery log " << path << '\n';
         return false;
     }
-    std::fprintf(file, "# DrelmComm emulator delivery log\n");
-    std::fprintf(file, "transfers %" PRIu64 "\nbytes %" PRIu64 "\nchecksum 0x%016" PRIx64 "\n", transfers_, bytes_,
-                 checksum_);
-    std::fprintf(file, "events %" PRIu64 "\ntriggers %" PRIu64 "\ntriggers_lost %" PRIu64 "\nchannels %u\n", events_,
-                 triggers - triggersAtStart_, lost - lostAtStart_, channels_);
-    for (uint32_t c = 0; c < channels_; ++c)
-        std::fprintf(file, "channel %u amplitudes %" PRIu64 " saturated %" PRIu64 "\n", c, amplitudes_[c],
-                     saturated_[c]);
-    const bool ok = std::ferror(file) == 0;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     if (std::fclose(file) != 0 || !ok) {
-        std::cerr << "DrelmComm emulator: cannot write the delivery log " << path_ << '\n';
+        std::cerr << "DrelmComm emulator: cannot write the delivery log " << path << '\n';
         return false;
     }
     return true;

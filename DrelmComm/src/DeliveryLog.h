@@ -37,9 +37,14 @@ public:
     void Transfer() { ++transfers_; }
     // Whole events leaving the board, in their wire format.
     void Delivered(const uint32_t* words, std::size_t count, std::size_t events);
-    // The link was closed: writes the file. False (with a message on
-    // stderr) when it cannot be written.
-    bool Write(uint64_t triggers, uint64_t lost) const;
+    // The text of the log when the link is closed; empty when no log is kept.
+    // Formatted under the board's lock; written by WriteFile after it is
+    // released, so that a slow file stalls no other call.
+    std::string Format(uint64_t triggers, uint64_t lost) const;
+    const std::string& Path() const { return path_; }
+    // Writes (replaces) the file. False (with a message on stderr) when it
+    // cannot be written.
+    static bool WriteFile(const std::string& path, const std::string& text);
 
 private:
     void CountEvent(const uint32_t* event, uint32_t size);

@@ -1,6 +1,7 @@
 #include "EmulatorClock.h"
 
 #include <chrono>
+#include <cstdint>
 
 namespace drelm::emu {
 namespace {
@@ -21,7 +22,14 @@ uint64_t EmulatorClock::HostNs() const {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
 }
 
-uint64_t EmulatorClock::NowLocked() const { return virtual_ ? virtualNs_ : HostNs() + offsetNs_; }
+namespace {
+
+// Emulated time stops at its end rather than wrapping back to the start.
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+
+}  // namespace
+
+uint64_t EmulatorClock::NowLocked() const { return virtual_ ? virtualNs_ : SaturatingAdd(HostNs(), offsetNs_); }
 
 uint64_t EmulatorClock::NowNs() {
     std::lock_guard<std::mutex> hold(mutex_);
@@ -49,9 +57,9 @@ bool EmulatorClock::IsVirtual() {
 void EmulatorClock::Advance(uint64_t nanoseconds) {
     std::lock_guard<std::mutex> hold(mutex_);
     if (virtual_)
-        virtualNs_ += nanoseconds;
+        virtualNs_ = SaturatingAdd(virtualNs_, nanoseconds);
     else
-        offsetNs_ += nanoseconds;
+        offsetNs_ = SaturatingAdd(offsetNs_, nanoseconds);
 }
 
 }  // namespace drelm::emu

@@ -3,6 +3,7 @@
 // ResetEmulator forgets boards, links, descriptions, faults and recorded
 // traffic, and reloads the settings file; it leaves the clock as it is.
 #include "BoardRegistry.h"
+#include "ControlGuard.h"
 #include "DrelmEmulator.h"
 #include "EmulatorClock.h"
 #include "FaultInjector.h"
@@ -11,28 +12,36 @@
 namespace drelm::emu {
 namespace {
 
+// `board` is declared before `hold`: the lock is released before the board
+// can go. False (never an exception) when the link is not open or it fails.
 template <typename Body>
 bool WithOpenBoard(int32_t linkHandle, Body body) {
-    std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
-    if (!board) return false;
-    std::lock_guard<std::mutex> hold(board->Mutex());
-    if (board->linkHandle != linkHandle) return false;
-    return body(*board);
+    return ControlGuarded(false, [&] {
+        std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
+        if (!board) return false;
+        std::lock_guard<std::mutex> hold(board->Mutex());
+        if (board->linkHandle != linkHandle) return false;
+        return body(*board);
+    });
 }
 
 }  // namespace
 
 void ResetEmulator() {
-    BoardRegistry::Instance().Reset();
-    FaultInjector::Instance().Clear();
-    TrafficRecorder::Instance().Clear();
+    ControlGuarded([] {
+        BoardRegistry::Instance().Reset();
+        FaultInjector::Instance().Clear();
+        TrafficRecorder::Instance().Clear();
+    });
 }
 
 void ConfigureBoard(const BoardAddress& address, const BoardConfig& config) {
-    BoardRegistry::Instance().Configure(address, config);
+    ControlGuarded([&] { BoardRegistry::Instance().Configure(address, config); });
 }
 
-int32_t LinkHandleOf(const BoardAddress& address) { return BoardRegistry::Instance().HandleOf(address); }
+int32_t LinkHandleOf(const BoardAddress& address) {
+    return ControlGuarded(int32_t{-1}, [&] { return BoardRegistry::Instance().HandleOf(address); });
+}
 
 bool PeekRegister(int32_t linkHandle, uint32_t address, uint32_t* value) {
     if (!value) return false;
@@ -63,16 +72,24 @@ bool TriggerCounts(int32_t linkHandle, uint64_t* triggers, uint64_t* lost) {
     });
 }
 
-void StartRecording() { TrafficRecorder::Instance().Start(); }
-void StopRecording() { TrafficRecorder::Instance().Stop(); }
-std::vector<Access> RecordedTraffic() { return TrafficRecorder::Instance().Snapshot(); }
+void StartRecording() { ControlGuarded([] { TrafficRecorder::Instance().Start(); }); }
+void StopRecording() { ControlGuarded([] { TrafficRecorder::Instance().Stop(); }); }
+// Empty when the copy cannot be made.
+std::vector<Access> RecordedTraffic() {
+    return ControlGuarded(std::vector<Access>{}, [] { return TrafficRecorder::Instance().Snapshot(); });
+}
 
-int AddFault(const Fault& fault) { return FaultInjector::Instance().Add(fault); }
-void RemoveFault(int id) { FaultInjector::Instance().Remove(id); }
-void ClearFaults() { FaultInjector::Instance().Clear(); }
+// -1 when the fault cannot be stored.
+int AddFault(const Fault& fault) {
+    return ControlGuarded(-1, [&] { return FaultInjector::Instance().Add(fault); });
+}
+void RemoveFault(int id) { ControlGuarded([&] { FaultInjector::Instance().Remove(id); }); }
+void ClearFaults() { ControlGuarded([] { FaultInjector::Instance().Clear(); }); }
 
-void UseVirtualClock(bool on) { EmulatorClock::Instance().UseVirtual(on); }
-void AdvanceClock(uint64_t nanoseconds) { EmulatorClock::Instance().Advance(nanoseconds); }
-uint64_t EmulatedTimeNs() { return EmulatorClock::Instance().NowNs(); }
+void UseVirtualClock(bool on) { ControlGuarded([&] { EmulatorClock::Instance().UseVirtual(on); }); }
+void AdvanceClock(uint64_t nanoseconds) { ControlGuarded([&] { EmulatorClock::Instance().Advance(nanoseconds); }); }
+uint64_t EmulatedTimeNs() {
+    return ControlGuarded(uint64_t{0}, [] { return EmulatorClock::Instance().NowNs(); });
+}
 
 }  // namespace drelm::emu

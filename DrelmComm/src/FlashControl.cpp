@@ -1,31 +1,40 @@
 // The control interface of the boards' flash chips and calibration tables
 // (DrelmEmulator.h).
+#include <algorithm>
+
 #include "BoardRegistry.h"
+#include "ControlGuard.h"
 #include "DrelmEmulator.h"
 
 namespace drelm::emu {
 namespace {
 
+// `board` is declared before `hold`: the lock is released before the board
+// can go. False (never an exception) when the link is not open or it fails.
 template <typename Body>
 bool WithOpenBoard(int32_t linkHandle, Body body) {
-    std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
-    if (!board) return false;
-    std::lock_guard<std::mutex> hold(board->Mutex());
-    if (board->linkHandle != linkHandle) return false;
-    return body(*board);
+    return ControlGuarded(false, [&] {
+        std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
+        if (!board) return false;
+        std::lock_guard<std::mutex> hold(board->Mutex());
+        if (board->linkHandle != linkHandle) return false;
+        return body(*board);
+    });
 }
 
 }  // namespace
 
 void ConfigureFlash(const BoardAddress& address, const FlashConfig& config) {
-    BoardRegistry::Instance().ConfigureFlash(address, config);
+    ControlGuarded([&] { BoardRegistry::Instance().ConfigureFlash(address, config); });
 }
 
 bool ReadFlash(int32_t linkHandle, uint32_t address, uint32_t count, std::vector<uint8_t>* bytes) {
     if (!bytes) return false;
     return WithOpenBoard(linkHandle, [&](Board& board) {
-        bytes->resize(count);
-        board.Flash().ReadArray(address, bytes->data(), count);
+        // Never more than the chip holds: a wild count reads the chip once.
+        const uint32_t size = std::min(count, board.Flash().Size());
+        bytes->resize(size);
+        board.Flash().ReadArray(address, bytes->data(), size);
         return true;
     });
 }

@@ -32,8 +32,9 @@ public:
 
     static bool Contains(uint32_t address) { return address >= reg::kRomBase && address < reg::kRomEnd; }
     uint32_t Read(uint32_t address) const { return bytes_[Index(address)]; }
-    // Behind the link's back only: the link cannot write the ROM.
-    void Poke(uint32_t address, uint32_t value) { bytes_[Index(address)] = value; }
+    // Behind the link's back only: the link cannot write the ROM. One byte
+    // per register, as the ROM holds.
+    void Poke(uint32_t address, uint32_t value) { bytes_[Index(address)] = value & 0xFF; }
 
 private:
     static std::size_t Index(uint32_t address) { return (address - reg::kRomBase) / 4; }

@@ -14,9 +14,9 @@
 //  - The per-item statuses array of the list operations may be null.
 //  - LinkBlockRead only reads board address 0 (else -3). It moves whole
 //    events, at most maxWords words and at most the number of events in
-//    0xEF1C (0 there: no event limit). -13 when the event memory is empty
-//    after the call or the event limit was reached; 0 when it stopped only
-//    because the next event did not fit.
+//    0xEF1C (0 there: no event limit). -13 when it stopped short of maxWords
+//    because the event memory ran out or the event limit was reached; 0 when
+//    it moved exactly maxWords or the next event did not fit.
 //  - Register and block accesses take the board's link time (LinkTiming):
 //    with the host clock the call waits it out after releasing the board.
 //  - LinkQueryInfo's record has the kind as address and the 4 bytes as a
@@ -62,6 +62,8 @@ std::optional<int32_t> Faulted(Op op, int32_t link, uint32_t address) {
 }
 
 // The board behind an open link, locked; empty when the link is not open.
+// `board` is declared before `lock` so that the lock is released before the
+// board can go: a link closed meanwhile may leave this the last owner.
 struct LockedBoard {
     std::shared_ptr<Board> board;
     std::unique_lock<std::mutex> lock;
@@ -79,11 +81,14 @@ struct LockedBoard {
 
 LockedBoard Lock(int32_t linkHandle) {
     LockedBoard locked;
-    std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
-    if (!board) return locked;
-    locked.lock = std::unique_lock<std::mutex>(board->Mutex());
-    if (board->linkHandle != linkHandle) return LockedBoard{};
-    locked.board = std::move(board);
+    locked.board = BoardRegistry::Instance().Find(linkHandle);
+    if (!locked.board) return locked;
+    locked.lock = std::unique_lock<std::mutex>(locked.board->Mutex());
+    if (locked.board->linkHandle != linkHandle) {
+        // Closed meanwhile: unlock while the board is surely still alive.
+        locked.lock.unlock();
+        locked.board.reset();
+    }
     return locked;
 }
 

@@ -46,7 +46,8 @@ protected:
 TEST_F(BlockReadTest, EmptyMemoryEndsTheTransferAtOnce) {
     EXPECT_EQ(BlockRead(100), kEndOfTransfer);
     EXPECT_EQ(moved, 0);
-    EXPECT_EQ(BlockRead(0), kEndOfTransfer);
+    EXPECT_EQ(BlockRead(0), 0) << "no room asked for: nothing to stop short of";
+    EXPECT_EQ(moved, 0);
 }
 
 TEST_F(BlockReadTest, DeliversWholeEventsInOrder) {
@@ -67,9 +68,38 @@ TEST_F(BlockReadTest, NeverSplitsAnEventThatDoesNotFit) {
     EXPECT_EQ(buffer[10], 0xCCCCCCCCu);
     EXPECT_EQ(BlockRead(8), 0);
     EXPECT_EQ(moved, 0) << "the 9-word event does not fit in 8";
-    EXPECT_EQ(BlockRead(9), kEndOfTransfer);
+    EXPECT_EQ(BlockRead(9), 0) << "the room filled exactly: the board has not ended the transfer";
     EXPECT_EQ(moved, 9);
     EXPECT_EQ(buffer[0], 9u | 0xA0000000);
+    EXPECT_EQ(BlockRead(9), kEndOfTransfer);
+    EXPECT_EQ(moved, 0);
+}
+
+// The board ends a transfer only when it stops short of the words asked for.
+TEST_F(BlockReadTest, EndOfTransferOnlyWhenShortOfTheRoom) {
+    struct Case {
+        const char* what;
+        uint32_t limit;
+        int32_t maxWords;
+        int32_t status;
+        int32_t moved;
+    };
+    const Case cases[] = {
+        {"memory emptied exactly at the room", 0, 12, 0, 12},
+        {"memory emptied before the room", 0, 13, kEndOfTransfer, 12},
+        {"event limit reached exactly at the room", 2, 8, 0, 8},
+        {"event limit reached before the room", 2, 9, kEndOfTransfer, 8},
+        {"next event does not fit", 0, 10, 0, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        drelm::emu::ResetEmulator();
+        handle = OpenUsb(0);
+        ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({4, 4, 4})));
+        Write(handle, 0xEF1C, c.limit);
+        EXPECT_EQ(BlockRead(c.maxWords), c.status);
+        EXPECT_EQ(moved, c.moved);
+    }
 }
 
 TEST_F(BlockReadTest, EventsPerTransferLimitEndsTheTransfer) {
@@ -87,7 +117,8 @@ TEST_F(BlockReadTest, EventsPerTransferLimitEndsTheTransfer) {
 TEST_F(BlockReadTest, ReadsIntoAnUnalignedBuffer) {
     ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({4})));
     alignas(4) unsigned char bytes[4 * 4 + 1] = {};
-    EXPECT_EQ(LinkBlockRead(handle, 0, bytes + 1, 4, &moved), kEndOfTransfer);
+    EXPECT_EQ(LinkBlockRead(handle, 0, bytes + 1, 4, &moved), 0);
+    EXPECT_EQ(moved, 4);
     uint32_t first = 0;
     std::memcpy(&first, bytes + 1, 4);
     EXPECT_EQ(first, 4u | 0xA0000000);
@@ -98,7 +129,8 @@ TEST_F(BlockReadTest, OnlyBoardAddressZeroIsRead) {
     uint32_t words[4];
     EXPECT_EQ(LinkBlockRead(handle, 0x32100000, words, 4, &moved), -3);
     EXPECT_EQ(LinkBlockRead(handle + 1, 0, words, 4, &moved), -1);
-    EXPECT_EQ(BlockRead(4), kEndOfTransfer);
+    EXPECT_EQ(BlockRead(5), kEndOfTransfer);
+    EXPECT_EQ(moved, 4);
 }
 
 TEST_F(BlockReadTest, InjectionTakesWholeEventsOnly) {
@@ -124,7 +156,7 @@ TEST_F(BlockReadTest, EventsSurviveCloseAndOpen) {
     ASSERT_TRUE(drelm::emu::InjectEvents(handle, Events({4})));
     ASSERT_EQ(LinkClose(handle), 0);
     handle = OpenUsb(0);
-    EXPECT_EQ(BlockRead(4), kEndOfTransfer);
+    EXPECT_EQ(BlockRead(5), kEndOfTransfer);
     EXPECT_EQ(moved, 4);
 }
 

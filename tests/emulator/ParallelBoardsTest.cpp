@@ -17,9 +17,9 @@ TEST_F(EmulatorTest, TwoBoardsRunInParallel) {
             if (LinkWriteRegister(h, 0x8020, value) != 0 || LinkReadRegister(h, 0x8020, &back) != 0 || back != value)
                 ++*failures;
             if (!drelm::emu::InjectEvents(h, {2, value})) ++*failures;
-            uint32_t words[2] = {};
+            uint32_t words[3] = {};
             int32_t moved = 0;
-            if (LinkBlockRead(h, 0, words, 2, &moved) != DRELM_COMM_END_OF_TRANSFER || moved != 2 || words[1] != value)
+            if (LinkBlockRead(h, 0, words, 3, &moved) != DRELM_COMM_END_OF_TRANSFER || moved != 2 || words[1] != value)
                 ++*failures;
         }
     };

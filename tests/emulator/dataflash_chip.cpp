@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "DrelmComm.h"
 #include "DrelmEmulator.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -97,6 +100,7 @@ protected:
     }
 
     int32_t link_ = -1;
+    emulator_test::TempFolder folder_;
 };
 
 class EachChip : public ChipTest, public ::testing::WithParamInterface<Chip> {};
@@ -226,8 +230,8 @@ TEST_F(ChipTest, ANewBoardCarriesFactoryTables) {
 }
 
 TEST_F(ChipTest, ContentsPersistInTheBoardsFile) {
-    const auto file = (std::filesystem::temp_directory_path() / "tessary_dataflash_persist.bin").string();
-    std::filesystem::remove(file);
+    ASSERT_FALSE(folder_.path().empty());
+    const std::string file = folder_.File("persist.bin");
     Open(0x25, file);
     EXPECT_EQ(std::filesystem::file_size(file), 264u * 4096u);
     const auto factory = Array(0, 264 * 4096);
@@ -244,19 +248,42 @@ TEST_F(ChipTest, ContentsPersistInTheBoardsFile) {
     Open(0x25, file);
     EXPECT_EQ(Array(100 * 264, 264), Pattern(264, 77));
     EXPECT_EQ(Array(0, 264), std::vector<uint8_t>(factory.begin(), factory.begin() + 264));
-    std::filesystem::remove(file);
 }
 
-TEST_F(ChipTest, AFileOfAnotherSizeIsReplacedByTheFactoryImage) {
-    const auto file = (std::filesystem::temp_directory_path() / "tessary_dataflash_wrong_size.bin").string();
-    {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out << "not a flash image";
-    }
+std::string Contents(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A file of another size may be another chip's image or tables uploaded for
+// another board: the board reports it, runs from memory and never writes it.
+TEST_F(ChipTest, AFileOfAnotherSizeIsLeftUntouched) {
+    ASSERT_FALSE(folder_.path().empty());
+    const std::string file = folder_.File("wrong_size.bin");
+    const std::string kept = "not a flash image";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << kept;
+    testing::internal::CaptureStderr();
     Open(0x27, file);
-    EXPECT_EQ(std::filesystem::file_size(file), 528u * 8192u);
-    EXPECT_NE(Array(7935 * 528, 32), std::vector<uint8_t>(32, 0xFF));
-    std::filesystem::remove(file);
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find(file), std::string::npos) << message;
+    EXPECT_NE(message.find(std::to_string(kept.size())), std::string::npos) << message;
+    EXPECT_NE(message.find(std::to_string(528u * 8192u)), std::string::npos) << message;
+    EXPECT_NE(Array(7935 * 528, 32), std::vector<uint8_t>(32, 0xFF)) << "factory tables in memory";
+    ASSERT_TRUE(drelm::emu::WriteFlash(link_, 0, Pattern(528, 9)));
+    Command(0x81, 1u << 10);  // page erase through the link
+    drelm::emu::AdvanceClock(1'000'000);
+    EXPECT_EQ(Array(0, 528), Pattern(528, 9)) << "the chip works from memory";
+    EXPECT_EQ(Contents(file), kept);
+}
+
+TEST_F(ChipTest, AnEmptyFileGetsTheFactoryImage) {
+    ASSERT_FALSE(folder_.path().empty());
+    const std::string file = folder_.File("empty.bin");
+    std::ofstream(file, std::ios::binary | std::ios::trunc).flush();
+    Open(0x25, file);
+    EXPECT_EQ(std::filesystem::file_size(file), 264u * 4096u);
+    const std::string image = Contents(file);
+    EXPECT_EQ(std::vector<uint8_t>(image.begin(), image.end()), Array(0, 264 * 4096));
 }
 
 // The calibration load registers and the loaded bit.

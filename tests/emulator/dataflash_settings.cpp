@@ -9,6 +9,7 @@
 
 #include "DrelmComm.h"
 #include "DrelmEmulator.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -16,16 +17,12 @@ namespace fs = std::filesystem;
 
 class FlashSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / "tessary_flash_settings";
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
+    void SetUp() override { ASSERT_FALSE(temp_.path().empty()); }
     void TearDown() override {
         for (int32_t link : links_) LinkClose(link);
         unsetenv("DRELM_EMULATOR_SETTINGS");
+        drelm::emu::UseVirtualClock(false);
         drelm::emu::ResetEmulator();
-        fs::remove_all(folder_);
     }
 
     void UseSettings(const std::string& text) {
@@ -46,7 +43,8 @@ protected:
         return size;
     }
 
-    fs::path folder_;
+    emulator_test::TempFolder temp_;
+    const fs::path& folder_ = temp_.path();
     std::vector<int32_t> links_;
 };
 
@@ -94,7 +92,6 @@ TEST_F(FlashSettingsTest, ResetClearsTheLoadedBitButKeepsTheFlash) {
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(drelm::emu::ReadFlash(link, 0, 1, &bytes));
     EXPECT_EQ(bytes, std::vector<uint8_t>{0x5A});
-    drelm::emu::UseVirtualClock(false);
 }
 
 }  // namespace
