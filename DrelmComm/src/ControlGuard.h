@@ -2,7 +2,13 @@
 // that fails, say): a caller gets the function's failure answer instead.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <mutex>
 #include <utility>
+
+#include "Board.h"
+#include "BoardRegistry.h"
 
 namespace drelm::emu {
 
@@ -21,6 +27,20 @@ void ControlGuarded(Body&& body) noexcept {
         std::forward<Body>(body)();
     } catch (...) {
     }
+}
+
+// Runs body on the board behind an open link, under the board's lock.
+// `board` is declared before `hold`: the lock is released before the board
+// can go. False (never an exception) when the link is not open or it fails.
+template <typename Body>
+bool WithOpenBoard(int32_t linkHandle, Body body) {
+    return ControlGuarded(false, [&] {
+        std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
+        if (!board) return false;
+        std::lock_guard<std::mutex> hold(board->Mutex());
+        if (board->linkHandle != linkHandle) return false;
+        return body(*board);
+    });
 }
 
 }  // namespace drelm::emu

@@ -7,23 +7,6 @@
 #include "DrelmEmulator.h"
 
 namespace drelm::emu {
-namespace {
-
-// `board` is declared before `hold`: the lock is released before the board
-// can go. False (never an exception) when the link is not open or it fails.
-template <typename Body>
-bool WithOpenBoard(int32_t linkHandle, Body body) {
-    return ControlGuarded(false, [&] {
-        std::shared_ptr<Board> board = BoardRegistry::Instance().Find(linkHandle);
-        if (!board) return false;
-        std::lock_guard<std::mutex> hold(board->Mutex());
-        if (board->linkHandle != linkHandle) return false;
-        return body(*board);
-    });
-}
-
-}  // namespace
-
 void ConfigureFlash(const BoardAddress& address, const FlashConfig& config) {
     ControlGuarded([&] { BoardRegistry::Instance().ConfigureFlash(address, config); });
 }
