@@ -155,6 +155,24 @@ int32_t WriteOne(Op op, int32_t link, Board* board, uint32_t address, uint32_t v
     return status;
 }
 
+// A register list: one access per item, in order, each recorded as an item
+// of one call; `access` gets the locked board (nullptr when the link is not
+// open) and the item's index. The first failing item's status is the result.
+template <typename ItemAccess>
+int32_t RunList(int32_t linkHandle, int32_t count, int32_t* statuses, ItemAccess access) {
+    LockedBoard board = Lock(linkHandle);
+    int32_t result = kLinkOk;
+    ListItems items(count);
+    for (int32_t i = 0; i < count; ++i) {
+        items.At(i);
+        const int32_t status = access(board ? board.board.get() : nullptr, i);
+        if (statuses) statuses[i] = status;
+        if (result == kLinkOk) result = status;
+    }
+    board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(count));
+    return result;
+}
+
 }  // namespace
 }  // namespace drelm::emu
 
@@ -218,20 +236,13 @@ DRELM_COMM_API int32_t LinkWriteRegisters(int32_t linkHandle, const uint32_t* ad
             Record(Op::WriteRegisters, linkHandle, 0, 0, kLinkInvalidArgument);
             return static_cast<int32_t>(kLinkInvalidArgument);
         }
-        LockedBoard board = Lock(linkHandle);
-        int32_t result = kLinkOk;
-        ListItems items(count);
-        for (int32_t i = 0; i < count; ++i) {
-            items.At(i);
-            const int32_t status = board ? WriteOne(Op::WriteRegisters, linkHandle, board.board.get(), addresses[i],
-                                                    values[i])
-                                         : kLinkGenericFailure;
-            if (!board) Record(Op::WriteRegisters, linkHandle, addresses[i], values[i], status);
-            if (statuses) statuses[i] = status;
-            if (result == kLinkOk) result = status;
-        }
-        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(count));
-        return result;
+        return RunList(linkHandle, count, statuses, [&](Board* board, int32_t i) {
+            if (!board) {
+                Record(Op::WriteRegisters, linkHandle, addresses[i], values[i], kLinkGenericFailure);
+                return static_cast<int32_t>(kLinkGenericFailure);
+            }
+            return WriteOne(Op::WriteRegisters, linkHandle, board, addresses[i], values[i]);
+        });
     });
 }
 
@@ -242,20 +253,13 @@ DRELM_COMM_API int32_t LinkReadRegisters(int32_t linkHandle, const uint32_t* add
             Record(Op::ReadRegisters, linkHandle, 0, 0, kLinkInvalidArgument);
             return static_cast<int32_t>(kLinkInvalidArgument);
         }
-        LockedBoard board = Lock(linkHandle);
-        int32_t result = kLinkOk;
-        ListItems items(count);
-        for (int32_t i = 0; i < count; ++i) {
-            items.At(i);
-            const int32_t status =
-                board ? ReadOne(Op::ReadRegisters, linkHandle, board.board.get(), addresses[i], &values[i])
-                      : kLinkGenericFailure;
-            if (!board) Record(Op::ReadRegisters, linkHandle, addresses[i], 0, status);
-            if (statuses) statuses[i] = status;
-            if (result == kLinkOk) result = status;
-        }
-        board.FinishTransfer(sizeof(uint32_t) * static_cast<uint64_t>(count));
-        return result;
+        return RunList(linkHandle, count, statuses, [&](Board* board, int32_t i) {
+            if (!board) {
+                Record(Op::ReadRegisters, linkHandle, addresses[i], 0, kLinkGenericFailure);
+                return static_cast<int32_t>(kLinkGenericFailure);
+            }
+            return ReadOne(Op::ReadRegisters, linkHandle, board, addresses[i], &values[i]);
+        });
     });
 }
 
