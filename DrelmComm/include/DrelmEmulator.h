@@ -60,9 +60,19 @@ struct BoardConfig {
     uint32_t photopeakPercent = 30;       // of the hits: in the photopeak
     uint32_t backgroundPercent = 20;      // of the hits: falling background; the rest is Compton continuum
     uint32_t backgroundSlopeKeV = 150;    // decay length of the background
-    uint32_t hitPercent = 100;            // chance that a channel sees a pulse; else it reads its pedestal
-    uint32_t pedestal = 40;               // amplitude of a channel without a pulse
+    uint32_t hitPercent = 70;             // chance that a channel sees a pulse; else it reads its pedestal
+    uint32_t pedestal = 40;               // amplitude of a channel without a pulse, at mid-scale DC offset
     uint32_t gainSpreadPermille = 20;     // channel-to-channel gain spread (fixed per channel and seed)
+    uint32_t saturationPermille = 5;      // of the pulses: far over range (cosmic muons, say)
+    uint32_t positivePulses = 0;          // polarity of the detector's pulses: 1 positive, 0 negative
+
+    // What the host must cope with (README "Acquisition and event data").
+    uint32_t statusBits = 1;              // bits the host must ignore carry the board's status
+    uint32_t spareWordPercent = 50;       // of the transfers with events: one spare word after the last
+    uint32_t eventMemoryEvents = 1024;    // events the board's memory holds
+    // Start modes 1 to 3 wait for the start signal: it comes this long after
+    // the run bit is set, or (unset) only through SendStartSignal.
+    std::optional<uint32_t> startSignalUs;
 
     // Link timing; unset: the connection type's default. 0 bandwidth: unlimited.
     std::optional<uint32_t> linkLatencyUs;     // per link operation
@@ -145,6 +155,11 @@ DRELM_EMU_API bool InjectEvents(int32_t linkHandle, const std::vector<uint32_t>&
 // trigger index's counts, unwrapped, over all runs) and how many of them made
 // no event (memory full or dead time). False when the link is not open.
 DRELM_EMU_API bool TriggerCounts(int32_t linkHandle, uint64_t* triggers, uint64_t* lost);
+
+// The start signal (front-panel start input) that a board set to start
+// mode 1, 2 or 3 waits for once its run bit is set; ignored by a board that
+// is not waiting. False when the link is not open.
+DRELM_EMU_API bool SendStartSignal(int32_t linkHandle);
 
 // Software triggers the board has received over the link (writes to
 // 0x8108) since it was created or last reset. False when the link is not open.

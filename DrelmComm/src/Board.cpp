@@ -1,6 +1,7 @@
 #include "Board.h"
 
 #include <climits>
+#include <cstring>
 
 #include <iostream>
 
@@ -12,6 +13,12 @@ namespace drelm::emu {
 namespace {
 
 constexpr uint64_t kNsPerUs = 1000;
+// Its own random stream, so that spare words change no event.
+constexpr uint64_t kSpareWordStream = 0x082EFA98EC4E6C89ull;
+// What a board puts in the spare word: read as an event header it claims far
+// more words than any transfer holds.
+constexpr uint32_t kSpareWord = 0xFFFFFFFFu;
+constexpr uint32_t kStartModeBits = 0x3;
 
 }  // namespace
 
@@ -22,10 +29,12 @@ Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& cloc
       clock_(clock),
       rom_(config_),
       registers_(static_cast<uint32_t>(config_.channels) / 8),
-      acquisition_(uint64_t{config_.runLatencyUs} * kNsPerUs),
+      acquisition_(uint64_t{config_.runLatencyUs} * kNsPerUs, clock.NowNs()),
+      events_(config_.eventMemoryEvents),
       stream_(config_),
       timing_(config_, connectionType),
       log_(config_.truthFile, static_cast<uint32_t>(config_.channels)),
+      spare_(config_.seed ^ kSpareWordStream),
       flashConfig_(flash) {
     StoreIdentity();
     // A board whose flash lives in a file reads (or starts) it at power-up.
@@ -33,7 +42,8 @@ Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& cloc
 }
 
 void Board::CatchUp(uint64_t now) {
-    const EventSettings settings = EventSettings::From(registers_);
+    EventSettings settings = EventSettings::From(registers_);
+    settings.calibration = calibration_.get();
     uint64_t at = 0;
     for (;;) {
         // A start applied elsewhere (Running, SetRunBit) is taken up here too.
@@ -141,11 +151,15 @@ int32_t Board::Write(uint32_t address, uint32_t value) {
             acquisition_.SoftwareTrigger(now);
             if (Listening()) stream_.SoftwareTrigger(now, EventSettings::From(registers_), events_);
             return kLinkOk;
-        case reg::kAcquisitionControl:
-            acquisition_.SetRunBit((value & reg::kControlRun) != 0, now);
+        case reg::kAcquisitionControl: {
+            // Start modes 1 to 3 wait for the start signal.
+            std::optional<uint64_t> signalAfter;
+            if (config_.startSignalUs) signalAfter = uint64_t{*config_.startSignalUs} * kNsPerUs;
+            acquisition_.SetRunBit((value & reg::kControlRun) != 0, now, (value & kStartModeBits) != 0, signalAfter);
             registers_.Store(address, value);
             CatchUp(now);  // a start without latency shows at once
             return kLinkOk;
+        }
         case reg::kFlashControl: FlashControlWrite(value); break;
         case reg::kFlashData: FlashDataWrite(value); return kLinkOk;
         default: break;
@@ -158,16 +172,35 @@ int32_t Board::BlockRead(unsigned char* dest, int32_t maxWords, int32_t& wordsMo
     // 0 in the events-per-transfer register sets no event limit.
     CatchUp(clock_.NowNs());
     const std::size_t limit = registers_.Stored(reg::kEventsPerTransfer);
+    const auto room = static_cast<std::size_t>(maxWords);
     std::size_t events = 0;
-    if (log_.Enabled()) log_.Transfer();
-    wordsMoved = static_cast<int32_t>(
-        events_.Take(dest, static_cast<std::size_t>(maxWords), limit, events, log_.Enabled() ? &log_ : nullptr));
-    // The board ends the transfer only when it stops short of the words asked
-    // for because it has nothing more to give in this transfer; a read that
-    // fills its room exactly leaves the end to the next one.
-    const bool shortOfRoom = wordsMoved < maxWords;
-    if (shortOfRoom && (events_.Empty() || (limit != 0 && events == limit))) return kLinkEndOfTransfer;
-    return kLinkOk;
+    DeliveryLog* log = log_.Enabled() ? &log_ : nullptr;
+    if (log) log_.Transfer();
+    std::size_t moved = events_.Take(dest, room, limit, events, log);
+    transferCarried_ = transferCarried_ || moved > 0;
+    // The board hands out words until the room is full; it ends the transfer
+    // only when it stops short of the room, having nothing more to give in
+    // this transfer (memory empty or event limit reached).
+    if (moved == room) {
+        wordsMoved = static_cast<int32_t>(moved);
+        return kLinkOk;
+    }
+    if (transferCarried_ && spare_.Next() % 100 < config_.spareWordPercent) {
+        std::memcpy(dest + moved * sizeof(uint32_t), &kSpareWord, sizeof kSpareWord);
+        if (log) log_.Delivered(&kSpareWord, 1);
+        ++moved;
+    }
+    transferCarried_ = false;
+    wordsMoved = static_cast<int32_t>(moved);
+    return kLinkEndOfTransfer;
+}
+
+bool Board::StartSignal() {
+    const uint64_t now = clock_.NowNs();
+    CatchUp(now);
+    acquisition_.StartSignal(now);
+    CatchUp(now);
+    return true;
 }
 
 void Board::SoftwareReset(uint64_t now) {
@@ -176,8 +209,9 @@ void Board::SoftwareReset(uint64_t now) {
     StoreIdentity();
     registers_.Store(reg::kAcquisitionStatus,
                      (registers_.Stored(reg::kAcquisitionStatus) & ~reg::kStatusKeptByReset) | kept);
-    acquisition_ = Acquisition(uint64_t{config_.runLatencyUs} * kNsPerUs);
+    acquisition_ = Acquisition(uint64_t{config_.runLatencyUs} * kNsPerUs, now);
     seenStarts_ = 0;
+    transferCarried_ = false;
     stream_.Reset(now);
     events_.Clear();
     busyEndNs_.fill(0);

@@ -31,6 +31,7 @@
 #include "EventStream.h"
 #include "LinkTiming.h"
 #include "IdentificationRom.h"
+#include "RandomStream.h"
 #include "RegisterFile.h"
 
 namespace drelm::emu {
@@ -67,6 +68,8 @@ public:
     bool Poke(uint32_t address, uint32_t value);
 
     bool InjectEvents(const std::vector<uint32_t>& words);
+    // The start signal of start modes 1 to 3 (SendStartSignal).
+    bool StartSignal();
     uint64_t SoftwareTriggers() const { return acquisition_.SoftwareTriggers(); }
     void TriggerCounts(uint64_t& triggers, uint64_t& lost);
 
@@ -115,6 +118,8 @@ private:
     EventStream stream_;
     LinkTiming timing_;
     DeliveryLog log_;
+    RandomStream spare_;       // which transfers end with a spare word
+    bool transferCarried_ = false;  // the transfer under way has moved words
     uint64_t seenStarts_ = 0;  // starts the stream has been told of
     uint64_t resetEndNs_ = 0;
     std::array<uint64_t, reg::kMaxGroups> busyEndNs_{};

@@ -26,6 +26,14 @@ public:
     // coordinates the board doesn't have.
     bool Table(int sign, int kind, int channel, std::vector<uint16_t>* entries) const;
 
+    // One entry; 0 for coordinates the board doesn't have.
+    uint16_t Entry(int sign, int kind, int channel, int entry) const {
+        if (sign < 0 || sign > 1 || kind < 0 || kind > 1 || channel < 0 || channel >= channels_ || entry < 0 ||
+            entry >= kEntries)
+            return 0;
+        return values_[Index(sign, kind, channel) + static_cast<std::size_t>(entry)];
+    }
+
     uint64_t WordsLoaded() const { return wordsLoaded_; }
 
     // A software reset loses the loaded tables (every entry back to 0); the

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include "EventMemory.h"
 
 namespace drelm::emu {
 
@@ -22,23 +21,18 @@ void DeliveryLog::Start(uint64_t triggers, uint64_t lost) {
     saturated_.fill(0);
 }
 
-void DeliveryLog::Delivered(const uint32_t* words, std::size_t count, std::size_t events) {
+void DeliveryLog::Delivered(const uint32_t* words, std::size_t count) {
     if (!Enabled()) return;
     for (std::size_t i = 0; i < count; ++i)
         for (int b = 0; b < 4; ++b) checksum_ = (checksum_ ^ ((words[i] >> 8 * b) & 0xFF)) * kFnvPrime;
     bytes_ += 4 * count;
-    events_ += events;
-    for (std::size_t at = 0; at < count;) {
-        const uint32_t size = EventMemory::EventSize(words[at]);
-        if (size == 0 || size > count - at) break;  // the memory holds whole events only
-        CountEvent(words + at, size);
-        at += size;
-    }
 }
 
 // Walks the blocks of one event without reading past it: injected events
 // need not be well formed.
-void DeliveryLog::CountEvent(const uint32_t* event, uint32_t size) {
+void DeliveryLog::EventDelivered(const uint32_t* event, uint32_t size) {
+    if (!Enabled()) return;
+    ++events_;
     if (size < 4) return;
     uint32_t cursor = 4;
     for (uint32_t p = 0; p < 4; ++p) {

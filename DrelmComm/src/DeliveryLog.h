@@ -35,8 +35,10 @@ public:
     void Start(uint64_t triggers, uint64_t lost);
     // One block read answered by the board (Delivered follows if it moved words).
     void Transfer() { ++transfers_; }
-    // Whole events leaving the board, in their wire format.
-    void Delivered(const uint32_t* words, std::size_t count, std::size_t events);
+    // Words leaving the board (parts of events, spare words), in order.
+    void Delivered(const uint32_t* words, std::size_t count);
+    // An event whose last word has just left the board, in its wire format.
+    void EventDelivered(const uint32_t* event, uint32_t size);
     // The text of the log when the link is closed; empty when no log is kept.
     // Formatted under the board's lock; written by WriteFile after it is
     // released, so that a slow file stalls no other call.
@@ -47,8 +49,6 @@ public:
     static bool WriteFile(const std::string& path, const std::string& text);
 
 private:
-    void CountEvent(const uint32_t* event, uint32_t size);
-
     std::string path_;
     uint32_t channels_;
     uint64_t transfers_ = 0;

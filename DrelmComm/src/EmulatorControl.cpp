@@ -39,6 +39,10 @@ bool InjectEvents(int32_t linkHandle, const std::vector<uint32_t>& words) {
     return WithOpenBoard(linkHandle, [&](Board& board) { return board.InjectEvents(words); });
 }
 
+bool SendStartSignal(int32_t linkHandle) {
+    return WithOpenBoard(linkHandle, [&](Board& board) { return board.StartSignal(); });
+}
+
 bool SoftwareTriggerCount(int32_t linkHandle, uint64_t* count) {
     if (!count) return false;
     return WithOpenBoard(linkHandle, [&](Board& board) {

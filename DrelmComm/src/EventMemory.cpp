@@ -38,7 +38,7 @@ bool EventMemory::Append(const std::vector<uint32_t>& words) {
         sizes.push_back(size);
         at += size;
     }
-    if (sizes_.size() + sizes.size() > kMaxEvents || Words() + words.size() > kMaxWords) return false;
+    if (sizes_.size() + sizes.size() > maxEvents_ || Words() + words.size() > kMaxWords) return false;
     if (words.empty()) return true;
     MakeRoom(words.size());
     std::copy(words.begin(), words.end(), words_.begin() + static_cast<std::ptrdiff_t>(tail_));
@@ -48,26 +48,31 @@ bool EventMemory::Append(const std::vector<uint32_t>& words) {
 }
 
 std::size_t EventMemory::Take(unsigned char* dest, std::size_t maxWords, std::size_t maxEvents,
-                              std::size_t& eventsMoved, DeliveryLog* log) {
+                              std::size_t& eventsCompleted, DeliveryLog* log) {
     std::size_t moved = 0;
-    eventsMoved = 0;
-    while (eventsMoved < sizes_.size() && (maxEvents == 0 || eventsMoved < maxEvents) &&
-           sizes_[eventsMoved] <= maxWords - moved) {
-        moved += sizes_[eventsMoved];
-        ++eventsMoved;
+    eventsCompleted = 0;
+    while (moved < maxWords && !sizes_.empty() && (maxEvents == 0 || eventsCompleted < maxEvents)) {
+        const uint32_t size = sizes_.front();
+        const std::size_t part = std::min<std::size_t>(size - delivered_, maxWords - moved);
+        const uint32_t* from = words_.data() + head_ + delivered_;
+        if (log) log->Delivered(from, part);
+        std::memcpy(dest + moved * sizeof(uint32_t), from, part * sizeof(uint32_t));
+        moved += part;
+        delivered_ += static_cast<uint32_t>(part);
+        if (delivered_ < size) break;  // the room ends inside this event
+        if (log) log->EventDelivered(words_.data() + head_, size);
+        head_ += size;
+        delivered_ = 0;
+        sizes_.pop_front();
+        ++eventsCompleted;
     }
-    if (moved == 0) return 0;
-    const uint32_t* from = words_.data() + head_;
-    if (log) log->Delivered(from, moved, eventsMoved);
-    std::memcpy(dest, from, moved * sizeof(uint32_t));
-    sizes_.erase(sizes_.begin(), sizes_.begin() + static_cast<std::ptrdiff_t>(eventsMoved));
-    head_ += moved;
     if (head_ == tail_) head_ = tail_ = 0;
     return moved;
 }
 
 void EventMemory::Clear() {
     head_ = tail_ = 0;
+    delivered_ = 0;
     sizes_.clear();
 }
 

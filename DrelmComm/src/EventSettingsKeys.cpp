@@ -40,6 +40,10 @@ const NumberKey kNumberKeys[] = {
     {"hit_percent", &BoardConfig::hitPercent, 0, 100},
     {"pedestal", &BoardConfig::pedestal, 0, 16380},
     {"gain_spread_permille", &BoardConfig::gainSpreadPermille, 0, 500},
+    {"saturation_permille", &BoardConfig::saturationPermille, 0, 1000},
+    {"status_bits", &BoardConfig::statusBits, 0, 1},
+    {"spare_word_percent", &BoardConfig::spareWordPercent, 0, 100},
+    {"event_memory_events", &BoardConfig::eventMemoryEvents, 1, 65536},
 };
 
 std::string Range(const NumberKey& key) {
@@ -64,6 +68,22 @@ std::optional<std::string> ApplyEventKey(BoardConfig& config, const std::string&
             return std::string("expected a number from 0 to 100000000, or unlimited");
         }
         (name == "link_latency_us" ? config.linkLatencyUs : config.linkBandwidthKBps) = number;
+        return std::string();
+    }
+    if (name == "pulse_polarity") {
+        if (value != "positive" && value != "negative") return std::string("expected positive or negative");
+        config.positivePulses = value == "positive" ? 1 : 0;
+        return std::string();
+    }
+    if (name == "start_signal_us") {
+        uint32_t number = 0;
+        if (value == "never") {
+            config.startSignalUs.reset();
+        } else if (!ParseBounded(value, 0, 100000000, number)) {
+            return std::string("expected a number from 0 to 100000000, or never");
+        } else {
+            config.startSignalUs = number;
+        }
         return std::string();
     }
     if (name == "truth_file") {

@@ -15,6 +15,7 @@ constexpr uint64_t kGainStream = 0xA4093822299F31D0ull;
 
 EventStream::EventStream(const BoardConfig& config)
     : config_(config),
+      traits_(BoardTraits::From(config)),
       conversionNs_(config.conversionTimeNs),
       external_(config.triggerRateHz, config.seed ^ kArrivalStream),
       amplitudes_(config.seed ^ kAmplitudeStream) {}
@@ -28,11 +29,15 @@ void EventStream::StartRun(uint64_t atNs) {
     horizonNs_ = std::max(horizonNs_, atNs);
     runStartNs_ = atNs;
     triggerIndex_ = 0;
-    havePrevious_ = false;
     deadUntilNs_ = 0;
+    external_.Disarm();
+}
+
+void EventStream::Reset(uint64_t atNs) {
+    StartRun(atNs);
+    eventNumber_ = 0;
     deadNs_ = 0;
     deadCoveredNs_ = atNs;
-    external_.Disarm();
 }
 
 void EventStream::AddDead(uint64_t fromNs, uint64_t toNs) {
@@ -47,30 +52,36 @@ uint32_t EventStream::DeadTimeUnits(uint64_t nowNs) const {
     return static_cast<uint32_t>((deadNs_ - ahead) / (65536 * kTickNs));
 }
 
-void EventStream::Trigger(uint64_t atNs, const EventSettings& settings, EventMemory& memory) {
+void EventStream::Trigger(uint64_t atNs, bool software, const EventSettings& settings, EventMemory& memory) {
     ++triggers_;
     const uint32_t index = triggerIndex_++;
-    const bool pileUp = havePrevious_ && atNs - previousNs_ < settings.gateNs;
-    havePrevious_ = true;
-    previousNs_ = atNs;
     if (atNs < deadUntilNs_) {
         ++lost_;
         return;
     }
+    const bool halfFull = memory.HalfFull();
     uint32_t* room = memory.Reserve(EventBuilder::kMaxEventWords);
     if (!room) {
         ++lost_;
         return;
     }
-    const uint64_t ticks = ((atNs - runStartNs_) / kTickNs) & kTimestampMask;
-    memory.Commit(EventBuilder::Build(settings, Source(), amplitudes_, index, ticks, pileUp, room));
-    deadUntilNs_ = atNs + conversionNs_;
+    TriggerInfo info;
+    info.triggerIndex = index;
+    info.timestampTicks = ((atNs - runStartNs_) / kTickNs) & kTimestampMask;
+    info.eventNumber = eventNumber_++;
+    info.software = software;
+    // The next pulse of the input is already drawn: inside the gate it adds
+    // to this event's channels, and the board, still dead, loses its trigger.
+    info.pileUp = external_.Armed() && external_.NextNs() < atNs + settings.gateNs;
+    info.memoryHalfFull = halfFull;
+    memory.Commit(EventBuilder::Build(settings, traits_, Source(), amplitudes_, info, room));
+    deadUntilNs_ = atNs + settings.gateNs + conversionNs_;
     AddDead(atNs, deadUntilNs_);
 }
 
 void EventStream::SoftwareTrigger(uint64_t atNs, const EventSettings& settings, EventMemory& memory) {
     if (!settings.softwareRouted) return;
-    Trigger(atNs, settings, memory);
+    Trigger(atNs, true, settings, memory);
 }
 
 void EventStream::Generate(uint64_t untilNs, bool listening, const EventSettings& settings, EventMemory& memory) {
@@ -94,12 +105,11 @@ void EventStream::Generate(uint64_t untilNs, bool listening, const EventSettings
             triggers_ += skipped;
             lost_ += skipped;
             triggerIndex_ += static_cast<uint32_t>(skipped);
-            havePrevious_ = false;
             break;
         }
         const uint64_t at = std::max(external_.NextNs(), horizonNs_);
         external_.Pop();
-        Trigger(at, settings, memory);
+        Trigger(at, false, settings, memory);
         if (!full && memory.Full(EventBuilder::kMaxEventWords)) {
             full = true;
             fullSinceNs = at;

@@ -11,6 +11,7 @@ namespace drelm::emu {
 namespace {
 
 constexpr uint32_t kPowerOnStatus = 0x80;
+constexpr uint32_t kMidScaleOffsets = 0x80008000;
 
 }  // namespace
 
@@ -76,6 +77,8 @@ void RegisterFile::PowerOn() {
     board_.fill(0);
     control_.fill(0);
     Store(reg::kAcquisitionStatus, kPowerOnStatus);
+    // The DC-offset DACs come up at mid-scale, where the baseline is nominal.
+    for (uint32_t g = 0; g < groups_; ++g) Store(reg::kGroupBase | g << 8 | reg::kGroupDcOffset, kMidScaleOffsets);
 }
 
 uint32_t* RegisterFile::Slot(uint32_t address) {

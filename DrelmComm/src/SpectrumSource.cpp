@@ -13,7 +13,8 @@ namespace {
 constexpr uint32_t kBinWidth = 16;
 constexpr uint32_t kBins = 4096;  // up to 65536 units
 constexpr uint32_t kTableEntries = 65536;
-constexpr uint16_t kOverflow = 0xFFFF;
+// Far over the 14-bit range whatever the gain: a saturated pulse.
+constexpr float kOverflow = 65536.0f;
 constexpr double kElectronMassKeV = 511.0;
 constexpr double kFwhmPerSigma = 2.3548;
 
@@ -42,16 +43,15 @@ void Normalize(std::vector<double>& density, double weight) {
 }  // namespace
 
 SpectrumSource::SpectrumSource(const BoardConfig& config, uint64_t seed) {
-    pedestal_ = std::min<uint32_t>(config.pedestal, kFullScale - 3);
     pedestalCut_ = (100 - std::min<uint32_t>(config.hitPercent, 100)) * kTableEntries / 100;
     BuildQuantiles(config);
     // The gain of each channel is fixed by the seed: the same board shows
     // the same channel-to-channel differences on every run.
     const double spread = std::min<uint32_t>(config.gainSpreadPermille, 500) / 1000.0;
     uint64_t state = seed ^ 0x6A09E667F3BCC909ull;
-    for (uint32_t& gain : gain_) {
+    for (double& gain : gain_) {
         const double u = static_cast<double>(RandomStream::SplitMix(state) >> 11) * 0x1.0p-53;  // [0, 1)
-        gain = static_cast<uint32_t>(std::lround(65536.0 * (1.0 + spread * (2 * u - 1))));
+        gain = 1.0 + spread * (2 * u - 1);
     }
 }
 
@@ -114,20 +114,25 @@ void SpectrumSource::BuildQuantiles(const BoardConfig& config) {
     }
 
     // Quantiles: place i holds the amplitude below which a fraction
-    // (i - pedestalCut_) / (65536 - pedestalCut_) of the hits lie.
+    // (i - first) / places of the hits lie; the top saturationPermille of
+    // the hit places are over range.
     std::vector<double> cumulative(kBins + 2, 0.0);
     for (uint32_t b = 0; b <= kBins; ++b) cumulative[b + 1] = cumulative[b] + total[b];
-    const double all = cumulative[kBins + 1];
     quantiles_.assign(kTableEntries + 1, kOverflow);
-    const uint32_t places = kTableEntries - std::min(pedestalCut_, kTableEntries - 1);
+    const uint32_t first = std::min(pedestalCut_, kTableEntries - 1);
+    const uint32_t hitPlaces = kTableEntries - first;
+    const uint32_t overRange = static_cast<uint32_t>(
+        uint64_t{hitPlaces} * std::min<uint32_t>(config.saturationPermille, 1000) / 1000);
+    const uint32_t places = hitPlaces - overRange;
+    const double all = cumulative[kBins + 1];
     uint32_t bin = 0;
-    for (uint32_t i = kTableEntries - places; i <= kTableEntries && all > 0; ++i) {
-        const double target = all * (i - (kTableEntries - places)) / places;
+    for (uint32_t i = first; i <= first + places && places > 0 && all > 0; ++i) {
+        const double target = all * (i - first) / places;
         while (bin <= kBins && cumulative[bin + 1] < target) ++bin;
         if (bin >= kBins) break;  // the rest is overflow
         const double inBin = total[bin] > 0 ? (target - cumulative[bin]) / total[bin] : 0;
         const double amplitude = (bin + std::clamp(inBin, 0.0, 1.0)) * kBinWidth;
-        quantiles_[i] = static_cast<uint16_t>(std::min(amplitude, double{kOverflow - 1}));
+        quantiles_[i] = static_cast<float>(std::min(amplitude, double{kOverflow}));
     }
 }
 

@@ -1,11 +1,13 @@
 // Pulse heights of a radioactive source as a board's channels see it: a
 // photopeak, its Compton continuum and a falling background, smeared by the
-// detector's resolution, with a pedestal for channels that saw no pulse and
-// a fixed gain spread between channels.
+// detector's resolution, a share of pulses far over range, a pedestal noise
+// for channels that saw no pulse, and a fixed gain spread between channels.
 //
 // The shape is worked out once into a table of quantiles of the amplitude
 // distribution, so that a draw is one random number and two table reads: the
-// emulator must produce data faster than any link can carry it.
+// emulator must produce data faster than any link can carry it. Heights stay
+// real numbers until the board has applied every gain and offset, so that
+// spectra show no comb from rounding twice.
 #pragma once
 
 #include <array>
@@ -24,28 +26,32 @@ public:
 
     SpectrumSource(const BoardConfig& config, uint64_t seed);
 
-    // One amplitude on the 14-bit scale from 32 random bits; above
-    // kFullScale means saturated. The low 16 bits pick a place in the
-    // table (its first pedestalCut_ places stand for the pedestal), the high
-    // 16 bits interpolate to the next place.
-    uint32_t Draw(uint32_t channel, uint32_t random) const {
+    struct Sample {
+        bool hit;       // the channel saw a pulse
+        double height;  // its height with the channel's gain, 0 without a pulse
+        uint32_t noise; // pedestal noise, 0 to 3
+    };
+
+    // One sample from 32 random bits: the low 16 bits pick a place in the
+    // table (its first pedestalCut_ places stand for no pulse), the high 16
+    // bits interpolate to the next place.
+    Sample Draw(uint32_t channel, uint32_t random) const {
         const uint32_t index = random & 0xFFFF;
         const uint32_t frac = random >> 16;
-        if (index < pedestalCut_) return pedestal_ + (frac & 3);
-        const uint32_t low = quantiles_[index];
-        const uint32_t high = quantiles_[index + 1];
-        const uint32_t height = low + (((high - low) * frac) >> 16);
-        return static_cast<uint32_t>((uint64_t{height} * gain_[channel & (kMaxChannels - 1)]) >> 16);
+        if (index < pedestalCut_) return {false, 0.0, frac & 3};
+        const float low = quantiles_[index];
+        const float high = quantiles_[index + 1];
+        const double height = low + (double{high} - low) * frac * 0x1.0p-16;
+        return {true, height * gain_[channel & (kMaxChannels - 1)], frac & 3};
     }
 
 private:
     // Quantiles of the hits over table places [pedestalCut_, 65536].
     void BuildQuantiles(const BoardConfig& config);
 
-    std::vector<uint16_t> quantiles_;               // 65537 entries, non-decreasing
-    std::array<uint32_t, kMaxChannels> gain_{};     // 65536 = 1.0
-    uint32_t pedestalCut_ = 0;                      // of 65536: draws that read the pedestal
-    uint32_t pedestal_ = 0;
+    std::vector<float> quantiles_;               // 65537 entries, non-decreasing
+    std::array<double, kMaxChannels> gain_{};    // 1.0 nominal
+    uint32_t pedestalCut_ = 0;                   // of 65536: draws without a pulse
 };
 
 }  // namespace drelm::emu

@@ -81,6 +81,9 @@ TEST_F(EmulatorTest, FaultsCountOnlyTheirOwnOperation) {
 }
 
 TEST_F(EmulatorTest, FaultedOpenCloseAndBlockRead) {
+    BoardConfig config;
+    config.spareWordPercent = 0;  // the read moves exactly the injected event
+    drelm::emu::ConfigureBoard(Usb(0), config);
     Fault open;
     open.op = Op::Open;
     open.status = -7;

@@ -7,7 +7,9 @@ namespace emulator_test {
 namespace {
 
 TEST_F(EmulatorTest, TwoBoardsRunInParallel) {
-    const int32_t handles[2] = {OpenUsb(0), OpenUsb(1)};
+    BoardConfig config;
+    config.spareWordPercent = 0;  // each read moves exactly the injected event
+    const int32_t handles[2] = {OpenUsb(0, &config), OpenUsb(1, &config)};
     drelm::emu::StartRecording();
     constexpr uint32_t kRounds = 2000;
     auto drive = [](int32_t h, uint32_t seed, int32_t* failures) {

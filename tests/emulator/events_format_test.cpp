@@ -205,22 +205,25 @@ TEST_F(EventsTest, AmplitudesStayWithinTheRangeOfTheResolutionCode) {
     EXPECT_GT(highest, 512) << "the photopeak (662 keV at 10 units per keV) lands near 827";
 }
 
-TEST_F(EventsTest, TriggerWithinTheGateOfThePreviousOneIsPileUp) {
-    const int32_t h = Prepare(Quiet(), 0x05);
-    Write(h, 0x8020, 10);  // gate 160 ns
+// An accepted trigger keeps the board dead for its gate and its conversion.
+TEST_F(EventsTest, TriggersWithinTheGateAndConversionAreLost) {
+    BoardConfig config = Quiet();
+    config.conversionTimeNs = 40;
+    const int32_t h = Prepare(config, 0x05);
+    Write(h, 0x8020, 10);  // gate 160 ns: dead for 200 ns
     Start(h);
-    Trigger(h);
+    Trigger(h);  // index 0 accepted
     drelm::emu::AdvanceClock(100);
-    Trigger(h);  // 100 ns after: pile-up
-    drelm::emu::AdvanceClock(160);
-    Trigger(h);  // exactly one gate after: none
-    drelm::emu::AdvanceClock(159);
-    Trigger(h);  // just inside
-    const std::vector<DecodedEvent> events = Decode(ReadAll(h));
-    ASSERT_EQ(events.size(), 4u);
-    const bool expected[] = {false, true, false, true};
-    for (std::size_t i = 0; i < 4; ++i)
-        for (const auto& [p, block] : events[i].blocks) EXPECT_EQ(block.pileUp, expected[i]) << "event " << i;
+    Trigger(h);  // inside the gate: lost
+    drelm::emu::AdvanceClock(100);
+    Trigger(h);  // the dead time just over: accepted
+    drelm::emu::AdvanceClock(199);
+    Trigger(h);  // inside the conversion: lost
+    drelm::emu::AdvanceClock(1);
+    Trigger(h);
+    EXPECT_EQ(Decode(ReadAll(h)).size(), 3u);
+    EXPECT_EQ(Counts(h), (std::pair<uint64_t, uint64_t>{5, 2}));
+    EXPECT_EQ(Read(h, 0x81CC), 0u) << "600 ns of dead time, less than a unit";
 }
 
 }  // namespace
