@@ -182,10 +182,15 @@ DRELM_EMU_API uint64_t EmulatedTimeNs();
 // non-empty file keeps the chip's contents across runs: a file holding an
 // image of the chip is loaded, a missing or empty one is created from the
 // factory contents; a non-empty file of another size is reported on stderr
-// and left untouched (the chip then runs from memory).
+// and left untouched (the chip then runs from memory). The chip reports busy
+// after each array operation for as long as such chips take; 0 makes the
+// operation instant (for tools and tests on the host clock).
 struct FlashConfig {
     uint8_t deviceId = 0x27;
     std::string file;
+    uint32_t eraseUs = 15000;    // page erase (0x81)
+    uint32_t programUs = 25000;  // buffer to page, with its built-in erase (0x83, 0x82)
+    uint32_t transferUs = 200;   // page to buffer (0x53)
 };
 
 // Describe the flash of the board at an address; takes effect the next time

@@ -214,7 +214,9 @@ bool Board::Poke(uint32_t address, uint32_t value) {
 
 DataFlash& Board::Flash() {
     if (!flash_) {
-        flash_ = std::make_unique<DataFlash>(flashConfig_.deviceId);
+        const FlashTiming timing{uint64_t{flashConfig_.transferUs} * kNsPerUs, uint64_t{flashConfig_.eraseUs} * kNsPerUs,
+                                 uint64_t{flashConfig_.programUs} * kNsPerUs};
+        flash_ = std::make_unique<DataFlash>(flashConfig_.deviceId, timing);
         WriteFactoryTables(*flash_);
         if (!flashConfig_.file.empty() && !flash_->AttachFile(flashConfig_.file))
             std::cerr << "DrelmComm emulator: cannot keep the flash in " << flashConfig_.file

@@ -17,22 +17,20 @@
 
 namespace drelm::emu {
 
-// How long the chip stays busy after each kind of array operation: shorter
-// than a real chip's, so that a board's tables upload in well under a second.
+// How long the chip stays busy after each kind of array operation (the
+// board's FlashConfig sets them).
 struct FlashTiming {
-    uint64_t transferNs = 100'000;    // page to buffer
-    uint64_t eraseNs = 500'000;       // page erase
-    uint64_t programNs = 800'000;     // buffer to page, with its built-in erase
+    uint64_t transferNs = 0;  // page to buffer
+    uint64_t eraseNs = 0;     // page erase
+    uint64_t programNs = 0;   // buffer to page, with its built-in erase
 };
 
 class DataFlash {
 public:
-    static constexpr uint8_t kDefaultDeviceId = 0x27;
-
     // Any device id is accepted (the chip reports it as given); the page
     // geometry follows the id: 0x25 264 × 4096, 0x26 528 × 4096,
     // 0x27 528 × 8192, 0x28 1056 × 8192, anything else 528 × 8192.
-    explicit DataFlash(uint8_t deviceId = kDefaultDeviceId, FlashTiming timing = FlashTiming{});
+    DataFlash(uint8_t deviceId, FlashTiming timing);
 
     uint8_t DeviceId() const { return deviceId_; }
     uint32_t PageSize() const { return pageSize_; }
