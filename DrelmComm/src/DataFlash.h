@@ -38,7 +38,10 @@ public:
     uint32_t Size() const { return static_cast<uint32_t>(array_.size()); }
 
     // The bus. Control values other than 2 and 3 are ignored; data writes
-    // without the chip selected are ignored and such reads give 0xFF.
+    // without the chip selected are ignored and such reads give 0xFF. A
+    // command ends only with a release: a select while selected changes
+    // nothing, and an array command without data that gets bytes after its
+    // address is dropped at the release.
     void WriteControl(uint32_t value, uint64_t nowNs);
     void WriteData(uint32_t value, uint64_t nowNs);
     uint8_t ReadData(uint64_t nowNs);
@@ -78,7 +81,7 @@ private:
 
     // The command in progress while the chip is selected.
     bool selected_ = false;
-    bool ignored_ = false;          // arrived while busy: the chip doesn't listen
+    bool ignored_ = false;          // came while busy, or got bytes past its address: not carried out
     uint8_t opcode_ = 0;
     uint32_t commandBytes_ = 0;     // opcode and address bytes taken so far
     uint8_t address_[3] = {0, 0, 0};
