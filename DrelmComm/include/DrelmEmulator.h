@@ -46,8 +46,8 @@ struct BoardConfig {
     uint32_t serialNumber = 1234;       // ROM 0xF080 / 0xF084
     uint32_t romCode32 = 0x00000000;    // ROM 0xF040..0xF04C, most significant first
     uint8_t linkInfo[4] = {1, 0, 0, 0}; // answer of LinkQueryInfo kind 5
-    uint32_t resetTimeUs = 2000;        // how long the board is deaf and not ready after 0xEF24
-    uint32_t dcOffsetBusyUs = 1000;     // group busy bit after a DC-offset write
+    uint32_t resetTimeUs = 30000;       // how long the board is deaf and not ready after 0xEF24
+    uint32_t dcOffsetBusyUs = 20000;    // group busy bit after a DC-offset write; writes meanwhile are lost
     uint32_t runLatencyUs = 1000;       // run bit to running status in 0x8104
 
     // Event data (README "Acquisition and event data").

@@ -130,8 +130,13 @@ int32_t Board::Write(uint32_t address, uint32_t value) {
             CalibrationLoadWrite(*where.group, value);
             return kLinkOk;
         }
-        if (where.offset == reg::kGroupDcOffset)
+        if (where.offset == reg::kGroupDcOffset) {
+            // A group still settling its DAC (or with a poked busy bit) takes no
+            // new offset: the write is lost and the busy time runs on as it was.
+            const uint32_t status = reg::kGroupBase | *where.group << 8 | reg::kGroupStatus;
+            if (now < busyEndNs_[*where.group] || (registers_.Stored(status) & reg::kGroupBusy) != 0) return kLinkOk;
             busyEndNs_[*where.group] = now + uint64_t{config_.dcOffsetBusyUs} * kNsPerUs;
+        }
         registers_.Store(address, value);
         return kLinkOk;
     }
