@@ -12,61 +12,50 @@ namespace {
 
 constexpr int kSelect = -2;
 constexpr int kRelease = -3;
-constexpr uint32_t kPage = 5;
 
-class StrictBoardTest : public EmulatorTest {
-protected:
-    void TearDown() override {
-        unsetenv("DRELM_EMULATOR_SETTINGS");
-        EmulatorTest::TearDown();
-    }
-    // Bus steps: kSelect, kRelease, or a byte for the data register.
-    static void Bus(int32_t h, const std::vector<int>& steps) {
-        for (int s : steps)
-            Write(h, s < 0 ? 0xEF2C : 0xEF30, s < 0 ? static_cast<uint32_t>(-s) : static_cast<uint32_t>(s));
-    }
-    static bool Ready(int32_t h) {
-        Bus(h, {kSelect, 0xD7});
-        const bool ready = (Read(h, 0xEF30) & 0x80) != 0;
-        Bus(h, {kRelease});
-        return ready;
-    }
-    TempFolder folder_;
-};
+// Bus steps: kSelect, kRelease, or a byte for the data register.
+void Bus(int32_t h, const std::vector<int>& steps) {
+    for (int s : steps) EXPECT_EQ(LinkWriteRegister(h, s < 0 ? 0xEF2C : 0xEF30, static_cast<uint32_t>(s < 0 ? -s : s)), 0);
+}
+bool Ready(int32_t h) {
+    Bus(h, {kSelect, 0xD7});
+    uint32_t status = 0;
+    EXPECT_EQ(LinkReadRegister(h, 0xEF30, &status), 0);
+    Bus(h, {kRelease});
+    return (status & 0x80) != 0;
+}
+// A command on page 5 of the default 528-byte chip.
+std::vector<int> OnPage5(int opcode) { return {kSelect, opcode, 0x00, 0x14, 0x00}; }
 
-// Page 5 of the default 528-byte chip: address bytes 0x00 0x14 0x00.
-std::vector<int> Command(int opcode) { return {kSelect, opcode, 0x00, 0x14, 0x00}; }
-
-TEST_F(StrictBoardTest, ArrayOperationsKeepTheChipBusyForTheirPageTime) {
+TEST_F(EmulatorTest, FlashArrayOperationsKeepTheChipBusyForTheirPageTime) {
     struct Case {
         const char* keys;  // the board's settings lines
         int opcode;
         uint64_t busyUs;
     };
-    for (const Case c : {Case{"", 0x81, 15'000}, Case{"", 0x83, 25'000}, Case{"", 0x82, 25'000},
-                         Case{"", 0x53, 200}, Case{"flash_erase_us = 40000\n", 0x81, 40'000},
-                         Case{"flash_program_us = 0\n", 0x82, 0}, Case{"flash_transfer_us = 0x10\n", 0x53, 16},
-                         Case{"flash_erase_us = 10000001\n", 0x81, 15'000}}) {  // out of range: ignored
-        SCOPED_TRACE(testing::Message() << c.keys << "opcode 0x" << std::hex << c.opcode);
-        std::ofstream(folder_.File("settings.txt")) << "[usb 0]\n" << c.keys;
-        setenv("DRELM_EMULATOR_SETTINGS", folder_.File("settings.txt").c_str(), 1);
+    TempFolder folder;
+    setenv("DRELM_EMULATOR_SETTINGS", folder.File("settings.txt").c_str(), 1);
+    for (const Case c : {Case{"", 0x81, 15'000}, Case{"", 0x83, 25'000}, Case{"", 0x82, 25'000}, Case{"", 0x53, 200},
+                         Case{"flash_erase_us = 40000", 0x81, 40'000}, Case{"flash_program_us = 0", 0x82, 0},
+                         Case{"flash_transfer_us = 0x10", 0x53, 16},
+                         Case{"flash_erase_us = 10000001", 0x81, 15'000}}) {  // out of range: ignored
+        SCOPED_TRACE(testing::Message() << c.keys << " opcode 0x" << std::hex << c.opcode);
+        std::ofstream(folder.File("settings.txt")) << "[usb 0]\n" << c.keys << '\n';
         testing::internal::CaptureStderr();
         drelm::emu::ResetEmulator();
         const int32_t h = OpenUsb(0);
         testing::internal::GetCapturedStderr();
-        Bus(h, Command(c.opcode));
+        Bus(h, OnPage5(c.opcode));
         Bus(h, {kRelease});
-        if (c.busyUs > 0) {
-            drelm::emu::AdvanceClock(c.busyUs * 1000 - 1);
-            EXPECT_FALSE(Ready(h));
-            drelm::emu::AdvanceClock(1);
-        }
+        drelm::emu::AdvanceClock(c.busyUs * 1000 - (c.busyUs > 0));
+        EXPECT_EQ(Ready(h), c.busyUs == 0);
+        drelm::emu::AdvanceClock(1);
         EXPECT_TRUE(Ready(h));
-        LinkClose(h);
     }
+    unsetenv("DRELM_EMULATOR_SETTINGS");
 }
 
-TEST_F(StrictBoardTest, OnlyAReleaseEndsACommand) {
+TEST_F(EmulatorTest, OnlyAReleaseEndsAFlashCommand) {
     struct Case {
         const char* what;
         std::vector<int> before;  // sent before the erase of page 5
@@ -84,20 +73,19 @@ TEST_F(StrictBoardTest, OnlyAReleaseEndsACommand) {
         SCOPED_TRACE(c.what);
         drelm::emu::ResetEmulator();
         const int32_t h = OpenUsb(0);
-        ASSERT_TRUE(drelm::emu::WriteFlash(h, kPage * 528, std::vector<uint8_t>(528, 0x5A)));
+        ASSERT_TRUE(drelm::emu::WriteFlash(h, 5 * 528, std::vector<uint8_t>(528, 0x5A)));
         Bus(h, c.before);
-        Bus(h, Command(0x81));
+        Bus(h, OnPage5(0x81));
         Bus(h, c.after);
         EXPECT_EQ(Ready(h), !c.erased) << "busy only when erasing";
         drelm::emu::AdvanceClock(1'000'000'000);
         std::vector<uint8_t> page;
-        ASSERT_TRUE(drelm::emu::ReadFlash(h, kPage * 528, 528, &page));
+        ASSERT_TRUE(drelm::emu::ReadFlash(h, 5 * 528, 528, &page));
         EXPECT_EQ(page, std::vector<uint8_t>(528, c.erased ? 0xFF : 0x5A));
-        LinkClose(h);
     }
 }
 
-TEST_F(StrictBoardTest, ADcOffsetWriteToABusyGroupIsLost) {
+TEST_F(EmulatorTest, ADcOffsetWriteToABusyGroupIsLost) {
     const int32_t h = OpenUsb(0);
     Write(h, 0x1298, 0x100);
     AdvanceUs(19'999);

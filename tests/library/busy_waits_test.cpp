@@ -5,13 +5,12 @@
 #include <vector>
 
 #include "DrelmTessaryLib.h"
-#include "FlashBoard.h"
-#include "TableFiles.h"
+#include "EmulatedBoards.h"
 
 namespace tessary_test {
 namespace {
 
-using BusyWaitTest = FlashBoardTest;
+using BusyWaitTest = EmulatedBoardTest;
 
 TEST_F(BusyWaitTest, SecondDcOffsetWaitsOutTheGroupsBusyTime) {
     const int32_t h = OpenBoard();
@@ -33,33 +32,6 @@ TEST_F(BusyWaitTest, ResetPollsUntilTheBoardIsReady) {
     EXPECT_EQ(regs[2].value & 0x100, 0u) << "still recovering 10 ms after the reset";
     EXPECT_NE(regs[3].value & 0x100, 0u);
     EXPECT_EQ(SleepLog(), (std::vector<uint32_t>{10, 100}));
-}
-
-// The offset upload erases its page, then merges its bytes: page to buffer,
-// buffer to page. The chip's ready poll pauses 1 ms at a time meanwhile.
-TEST_F(BusyWaitTest, FlashWritesPollTheChipForItsPageTimes) {
-    struct Case {
-        uint32_t eraseUs, transferUs, programUs;
-        size_t pauses;
-    };
-    for (const Case c : {Case{15'000, 200, 25'000, 15 + 1 + 25}, Case{0, 0, 0, 0}, Case{2'500, 0, 1'000, 3 + 1}}) {
-        SCOPED_TRACE(testing::Message() << c.eraseUs << " / " << c.transferUs << " / " << c.programUs << " us");
-        drelm::emu::FlashConfig flash;
-        flash.eraseUs = c.eraseUs;
-        flash.transferUs = c.transferUs;
-        flash.programUs = c.programUs;
-        drelm::emu::ConfigureFlash(drelm::emu::BoardAddress{0, 0, "", 0, 0}, flash);
-        const int32_t h = OpenBoard();
-        const size_t before = SleepLog().size();
-        TableDirectory dir;
-        testing::internal::CaptureStdout();  // warnings of the missing files
-        EXPECT_EQ(DRELM_TSY_UploadOffsetToFlash(h, dir.Path().c_str()), 0);
-        testing::internal::GetCapturedStdout();
-        const auto sleeps = SleepLog();
-        EXPECT_EQ(std::vector<uint32_t>(sleeps.begin() + static_cast<std::ptrdiff_t>(before), sleeps.end()),
-                  std::vector<uint32_t>(c.pauses, 1));
-        ASSERT_EQ(DRELM_TSY_CloseTessary(h), 0);
-    }
 }
 
 }  // namespace
