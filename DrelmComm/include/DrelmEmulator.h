@@ -46,8 +46,8 @@ struct BoardConfig {
     uint32_t serialNumber = 1234;       // ROM 0xF080 / 0xF084
     uint32_t romCode32 = 0x00000000;    // ROM 0xF040..0xF04C, most significant first
     uint8_t linkInfo[4] = {1, 0, 0, 0}; // answer of LinkQueryInfo kind 5
-    uint32_t resetTimeUs = 2000;        // how long the board is deaf and not ready after 0xEF24
-    uint32_t dcOffsetBusyUs = 1000;     // group busy bit after a DC-offset write
+    uint32_t resetTimeUs = 30000;       // how long the board is deaf and not ready after 0xEF24
+    uint32_t dcOffsetBusyUs = 20000;    // group busy bit after a DC-offset write; writes meanwhile are lost
     uint32_t runLatencyUs = 1000;       // run bit to running status in 0x8104
 
     // Event data (README "Acquisition and event data").
@@ -197,10 +197,15 @@ DRELM_EMU_API uint64_t EmulatedTimeNs();
 // non-empty file keeps the chip's contents across runs: a file holding an
 // image of the chip is loaded, a missing or empty one is created from the
 // factory contents; a non-empty file of another size is reported on stderr
-// and left untouched (the chip then runs from memory).
+// and left untouched (the chip then runs from memory). The chip reports busy
+// after each array operation for as long as such chips take; 0 makes the
+// operation instant (for tools and tests on the host clock).
 struct FlashConfig {
     uint8_t deviceId = 0x27;
     std::string file;
+    uint32_t eraseUs = 15000;    // page erase (0x81)
+    uint32_t programUs = 25000;  // buffer to page, with its built-in erase (0x83, 0x82)
+    uint32_t transferUs = 200;   // page to buffer (0x53)
 };
 
 // Describe the flash of the board at an address; takes effect the next time

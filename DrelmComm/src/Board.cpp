@@ -140,8 +140,13 @@ int32_t Board::Write(uint32_t address, uint32_t value) {
             CalibrationLoadWrite(*where.group, value);
             return kLinkOk;
         }
-        if (where.offset == reg::kGroupDcOffset)
+        if (where.offset == reg::kGroupDcOffset) {
+            // A group still settling its DAC (or with a poked busy bit) takes no
+            // new offset: the write is lost and the busy time runs on as it was.
+            const uint32_t status = reg::kGroupBase | *where.group << 8 | reg::kGroupStatus;
+            if (now < busyEndNs_[*where.group] || (registers_.Stored(status) & reg::kGroupBusy) != 0) return kLinkOk;
             busyEndNs_[*where.group] = now + uint64_t{config_.dcOffsetBusyUs} * kNsPerUs;
+        }
         registers_.Store(address, value);
         return kLinkOk;
     }
@@ -248,7 +253,9 @@ bool Board::Poke(uint32_t address, uint32_t value) {
 
 DataFlash& Board::Flash() {
     if (!flash_) {
-        flash_ = std::make_unique<DataFlash>(flashConfig_.deviceId);
+        const FlashTiming timing{uint64_t{flashConfig_.transferUs} * kNsPerUs, uint64_t{flashConfig_.eraseUs} * kNsPerUs,
+                                 uint64_t{flashConfig_.programUs} * kNsPerUs};
+        flash_ = std::make_unique<DataFlash>(flashConfig_.deviceId, timing);
         WriteFactoryTables(*flash_);
         if (!flashConfig_.file.empty() && !flash_->AttachFile(flashConfig_.file))
             std::cerr << "DrelmComm emulator: cannot keep the flash in " << flashConfig_.file

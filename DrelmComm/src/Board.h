@@ -10,7 +10,8 @@
 //     recovering: 0x8104 reads with bit 8 clear and every write times out (-7);
 //     the event memory is emptied and acquisition stops.
 //   - 0x8104 bit 2 follows the run bit of 0x8100 after runLatencyUs.
-//   - group 0x88 bit 2 is set for dcOffsetBusyUs after a write to group 0x98.
+//   - group 0x88 bit 2 is set for dcOffsetBusyUs after a write to group 0x98;
+//     a write to group 0x98 while it is set is lost.
 //   - triggers and the events they make (EventStream), generated up to the
 //     time of each access before the access takes effect.
 #pragma once

@@ -64,6 +64,8 @@ uint32_t DataFlash::OffsetOf(uint32_t field) const { return (field & ((1u << pag
 
 void DataFlash::WriteControl(uint32_t value, uint64_t nowNs) {
     if (value == kSelect) {
+        // The chip select is already low: the command in progress goes on.
+        if (selected_) return;
         selected_ = true;
         ignored_ = false;
         commandBytes_ = 0;
@@ -100,7 +102,11 @@ void DataFlash::WriteData(uint32_t value, uint64_t nowNs) {
     if ((opcode_ == kBufferWrite || opcode_ == kProgramThroughBuffer) && commandBytes_ == 4) {
         buffer_[cursor_] = byte;
         cursor_ = (cursor_ + 1) % pageSize_;  // the buffer wraps at its end
+        return;
     }
+    // An erase or transfer starts only when the release follows its last
+    // address byte; one more byte and the chip drops the command.
+    if (TakesAddress(opcode_) && opcode_ != kContinuousRead) ignored_ = true;
 }
 
 uint8_t DataFlash::ReadData(uint64_t nowNs) {

@@ -17,22 +17,20 @@
 
 namespace drelm::emu {
 
-// How long the chip stays busy after each kind of array operation: shorter
-// than a real chip's, so that a board's tables upload in well under a second.
+// How long the chip stays busy after each kind of array operation (the
+// board's FlashConfig sets them).
 struct FlashTiming {
-    uint64_t transferNs = 100'000;    // page to buffer
-    uint64_t eraseNs = 500'000;       // page erase
-    uint64_t programNs = 800'000;     // buffer to page, with its built-in erase
+    uint64_t transferNs = 0;  // page to buffer
+    uint64_t eraseNs = 0;     // page erase
+    uint64_t programNs = 0;   // buffer to page, with its built-in erase
 };
 
 class DataFlash {
 public:
-    static constexpr uint8_t kDefaultDeviceId = 0x27;
-
     // Any device id is accepted (the chip reports it as given); the page
     // geometry follows the id: 0x25 264 × 4096, 0x26 528 × 4096,
     // 0x27 528 × 8192, 0x28 1056 × 8192, anything else 528 × 8192.
-    explicit DataFlash(uint8_t deviceId = kDefaultDeviceId, FlashTiming timing = FlashTiming{});
+    DataFlash(uint8_t deviceId, FlashTiming timing);
 
     uint8_t DeviceId() const { return deviceId_; }
     uint32_t PageSize() const { return pageSize_; }
@@ -40,7 +38,10 @@ public:
     uint32_t Size() const { return static_cast<uint32_t>(array_.size()); }
 
     // The bus. Control values other than 2 and 3 are ignored; data writes
-    // without the chip selected are ignored and such reads give 0xFF.
+    // without the chip selected are ignored and such reads give 0xFF. A
+    // command ends only with a release: a select while selected changes
+    // nothing, and an array command without data that gets bytes after its
+    // address is dropped at the release.
     void WriteControl(uint32_t value, uint64_t nowNs);
     void WriteData(uint32_t value, uint64_t nowNs);
     uint8_t ReadData(uint64_t nowNs);
@@ -80,7 +81,7 @@ private:
 
     // The command in progress while the chip is selected.
     bool selected_ = false;
-    bool ignored_ = false;          // arrived while busy: the chip doesn't listen
+    bool ignored_ = false;          // came while busy, or got bytes past its address: not carried out
     uint8_t opcode_ = 0;
     uint32_t commandBytes_ = 0;     // opcode and address bytes taken so far
     uint8_t address_[3] = {0, 0, 0};

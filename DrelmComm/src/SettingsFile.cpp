@@ -110,10 +110,24 @@ const Key kKeys[] = {
     {"run_latency_us", &SetNumber<&BoardConfig::runLatencyUs, kU32>},
 };
 
-// The flash chip's keys: flash_device_id (0x25, 0x27 or 0x28) and
+// The flash chip's keys: flash_device_id (0x25, 0x27 or 0x28),
 // flash_file (where the chip's contents persist; relative to the settings
-// file's folder).
+// file's folder) and the busy times of its array operations.
 std::string ApplyFlashKey(FlashConfig& flash, const std::string& name, const std::string& value) {
+    constexpr uint64_t kMaxBusyUs = 10'000'000;
+    const struct {
+        const char* name;
+        uint32_t FlashConfig::*field;
+    } kBusyTimes[] = {{"flash_erase_us", &FlashConfig::eraseUs},
+                      {"flash_program_us", &FlashConfig::programUs},
+                      {"flash_transfer_us", &FlashConfig::transferUs}};
+    for (const auto& key : kBusyTimes) {
+        if (name != key.name) continue;
+        uint32_t us = 0;
+        if (!ParseNumber(value, kMaxBusyUs, us)) return name + ": expected a number from 0 to 10000000";
+        flash.*key.field = us;
+        return {};
+    }
     if (name == "flash_device_id") {
         uint32_t id = 0;
         if (!ParseNumber(value, kByte, id) || (id != 0x25 && id != 0x27 && id != 0x28))

@@ -160,7 +160,10 @@ TEST_F(HalfOffsetWriteTest, EachHalfKeepsTheOther) {
         uint16_t offset;
         uint32_t written;
     };
-    const int32_t h = OpenBoard();
+    // Idle again before the next write, 10 ms later.
+    drelm::emu::BoardConfig config;
+    config.dcOffsetBusyUs = 1000;
+    const int32_t h = OpenBoard(0, &config);
     for (const Case c : {Case{1, 0x1234, 0x12345555}, Case{0, 0x1234, 0xAAAA1234}, Case{0, 0, 0xAAAA0000},
                          Case{1, 0xFFFF, 0xFFFF5555}}) {
         SCOPED_TRACE(testing::Message() << "half " << c.half << ", offset " << c.offset);

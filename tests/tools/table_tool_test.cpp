@@ -43,10 +43,12 @@ protected:
         out_ = fs::temp_directory_path() / (std::string("tessary_table_tool_") + info->name());
         fs::remove_all(out_);
         // The tool's board is the emulator's default board, whatever the
-        // caller set, on a link with no transfer time: the tool runs against
-        // the host clock, and a USB link's latency would only slow the tests.
+        // caller set, on a link with no transfer time and a flash chip that
+        // is never busy: the tool runs against the host clock, and a USB
+        // link's latency or a chip's page times would only slow the tests.
         settings_ = fs::temp_directory_path() / (std::string("tessary_table_tool_") + info->name() + ".settings");
-        std::ofstream(settings_) << "[usb 0]\nlink_latency_us = unlimited\nlink_bandwidth_kb_s = unlimited\n";
+        std::ofstream(settings_) << "[usb 0]\nlink_latency_us = unlimited\nlink_bandwidth_kb_s = unlimited\n"
+                                    "flash_erase_us = 0\nflash_program_us = 0\nflash_transfer_us = 0\n";
         setenv("DRELM_EMULATOR_SETTINGS", settings_.c_str(), 1);
     }
     void TearDown() override {
