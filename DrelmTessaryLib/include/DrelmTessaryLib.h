@@ -214,11 +214,14 @@ DRELM_TSY_API int32_t DRELM_TSY_SetChannelEnableMask(int32_t handle, int32_t gro
 DRELM_TSY_API int32_t DRELM_TSY_SetGroupDCOffset(int32_t handle, uint32_t group, uint32_t offset);
 /* Replaces one 16-bit half of 0x1098 | (group << 8) (whole 16-bit group,
  * not range-checked): half 0 bits 0-15, half 1 bits 16-31, keeping the
- * other half as read; any other half writes nothing. The read and the
- * write are made under one hold of the board lock; then, with the lock
- * released, a 10 ms pause follows every call on an open board.
- * 0; -5; -10 the read failed: nothing is written, since the other half
- * would be unknown; -11 the write failed. */
+ * other half as read; any other half writes nothing. First waits until the
+ * group is idle, as DRELM_TSY_SetGroupDCOffset does (a busy group would
+ * ignore the write); the status read, the read and the write are made under
+ * one hold of the board lock; then, with the lock released, a 10 ms pause
+ * follows every call on an open board.
+ * 0; -5; -10 the status read or the read failed: nothing is written (the
+ * other half would be unknown); -11 the write failed; -18 still busy after
+ * 16 status reads. */
 DRELM_TSY_API int32_t DRELM_TSY_DACOffsetWrite(int32_t handle, uint16_t group, int32_t half, uint16_t offset);
 /* Stores half 0 (bits 0-15) or half 1 (bits 16-31) of 0x1098 | (group << 8);
  * any other half reads the register and stores nothing.

@@ -1,6 +1,7 @@
-// Per-group DC offsets: the whole-register write that waits for the group to
-// be idle, and the half-register read and write that carry one 16-bit offset
-// each (half 0 in bits 0-15, half 1 in bits 16-31).
+// Per-group DC offsets: the whole-register write and the half-register write,
+// both made once the group is idle (a busy group ignores DC-offset writes,
+// so writing regardless would lose the offset and still report success),
+// and the half-register read. Half 0 is bits 0-15, half 1 bits 16-31.
 #include <mutex>
 
 #include "ApiGuard.h"
@@ -24,6 +25,26 @@ constexpr uint32_t kHalfWritePauseMs = 10;
 
 // The half-register exports take the whole 16-bit group, unmasked.
 constexpr uint32_t HalfRegisterAddress(uint16_t group) { return 0x1098u | (uint32_t{group} << 8); }
+constexpr uint32_t HalfStatusAddress(uint16_t group) { return 0x1088u | (uint32_t{group} << 8); }
+
+// Runs `write` under the board lock once the group's status shows it idle,
+// holding the lock from the status read to the write so that no other
+// thread's offset write makes the group busy in between. -10 when the status
+// read fails, -18 when the group stays busy through every poll.
+template <typename Write>
+int32_t WhenIdle(int32_t handle, uint32_t statusAddress, Write write) {
+    BoardEntry& entry = Board(handle);
+    for (int poll = 0; poll < kBusyPolls; ++poll) {
+        {
+            std::lock_guard<std::recursive_mutex> hold(entry.lock);
+            uint32_t status = 0;
+            if (BoardReadRegister(handle, statusAddress, &status) != 0) return int32_t{DRELM_TSY_ReadFailed};
+            if ((status & kBusyBit) == 0) return write();
+        }
+        SleepMs(kBusyPauseMs);
+    }
+    return int32_t{DRELM_TSY_Timeout};
+}
 
 }  // namespace
 
@@ -37,20 +58,9 @@ int32_t DRELM_TSY_SetGroupDCOffset(int32_t handle, uint32_t group, uint32_t offs
         if (entry.groupCount <= 0 || group >= static_cast<uint32_t>(entry.groupCount))
             return int32_t{DRELM_TSY_InvalidGroup};
         if (offset > kMaxOffset) return int32_t{DRELM_TSY_InvalidParam};
-        for (int poll = 0; poll < kBusyPolls; ++poll) {
-            {
-                // Held from the status read to the write, so no other thread's
-                // offset write can make the group busy in between.
-                std::lock_guard<std::recursive_mutex> hold(entry.lock);
-                uint32_t status = 0;
-                if (BoardReadRegister(handle, GroupRegister(group, kGroupStatusOffset), &status) != 0)
-                    return int32_t{DRELM_TSY_ReadFailed};
-                if ((status & kBusyBit) == 0)
-                    return MapLinkStatus(BoardWriteRegister(handle, GroupRegister(group, kDcOffsetOffset), offset));
-            }
-            SleepMs(kBusyPauseMs);
-        }
-        return int32_t{DRELM_TSY_Timeout};
+        return WhenIdle(handle, GroupRegister(group, kGroupStatusOffset), [&] {
+            return MapLinkStatus(BoardWriteRegister(handle, GroupRegister(group, kDcOffsetOffset), offset));
+        });
     });
 }
 
@@ -58,21 +68,16 @@ int32_t DRELM_TSY_DACOffsetWrite(int32_t handle, uint16_t group, int32_t half, u
     return Guarded([&] {
         if (!IsOpen(handle)) return int32_t{DRELM_TSY_InvalidHandle};
         const uint32_t address = HalfRegisterAddress(group);
-        int32_t status = DRELM_TSY_Success;
-        {
-            // Held across read and write so the other half is carried back as
-            // it was, not as another thread left it.
-            std::lock_guard<std::recursive_mutex> hold(Board(handle).lock);
+        // Under the lock from the status read to the write, so the other half
+        // is carried back as it was, not as another thread left it.
+        const int32_t status = WhenIdle(handle, HalfStatusAddress(group), [&]() -> int32_t {
             uint32_t old = 0;
-            if (BoardReadRegister(handle, address, &old) != 0) {
-                // The other half is unknown: writing it back would corrupt it.
-                status = DRELM_TSY_ReadFailed;
-            } else if (half == 0) {
-                status = BoardWriteRegister(handle, address, (old & 0xFFFF0000u) | offset);
-            } else if (half == 1) {
-                status = BoardWriteRegister(handle, address, (uint32_t{offset} << 16) | (old & 0xFFFFu));
-            }
-        }
+            // The other half is unknown: writing it back would corrupt it.
+            if (BoardReadRegister(handle, address, &old) != 0) return DRELM_TSY_ReadFailed;
+            if (half == 0) return BoardWriteRegister(handle, address, (old & 0xFFFF0000u) | offset);
+            if (half == 1) return BoardWriteRegister(handle, address, (uint32_t{offset} << 16) | (old & 0xFFFFu));
+            return DRELM_TSY_Success;
+        });
         SleepMs(kHalfWritePauseMs);
         return status;
     });

@@ -22,6 +22,16 @@ TEST_F(BusyWaitTest, SecondDcOffsetWaitsOutTheGroupsBusyTime) {
     EXPECT_EQ(Peek(h, 0x1498), 0x200u);
 }
 
+// Both halves written back to back: the second waits for the group, so
+// neither offset is lost.
+TEST_F(BusyWaitTest, HalfOffsetWritesWaitForTheGroup) {
+    const int32_t h = OpenBoard();
+    ASSERT_EQ(DRELM_TSY_DACOffsetWrite(h, 2, 0, 0x7E40), 0);
+    ASSERT_EQ(DRELM_TSY_DACOffsetWrite(h, 2, 1, 0x81C0), 0);
+    EXPECT_EQ(Peek(h, 0x1298), 0x81C07E40u);
+    EXPECT_EQ(SleepLog(), (std::vector<uint32_t>{10, 100, 10}));
+}
+
 TEST_F(BusyWaitTest, ResetPollsUntilTheBoardIsReady) {
     const int32_t h = OpenBoard();
     Record();

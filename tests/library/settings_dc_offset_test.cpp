@@ -171,7 +171,8 @@ TEST_F(HalfOffsetWriteTest, EachHalfKeepsTheOther) {
         const size_t sleepsBefore = SleepLog().size();
         Record();
         EXPECT_EQ(DRELM_TSY_DACOffsetWrite(h, 3, c.half, c.offset), DRELM_TSY_Success);
-        EXPECT_TRUE(TrafficIs(Traffic(), {Read(OffsetRegister(3), 0xAAAA5555u), Write(OffsetRegister(3), c.written)}));
+        EXPECT_TRUE(TrafficIs(Traffic(), {Read(StatusRegister(3), 0u), Read(OffsetRegister(3), 0xAAAA5555u),
+                                          Write(OffsetRegister(3), c.written)}));
         EXPECT_EQ(Peek(h, OffsetRegister(3)), c.written);
         EXPECT_EQ(SleepLog().size(), sleepsBefore + 1);
         EXPECT_EQ(SleepLog().back(), 10u);
@@ -184,7 +185,8 @@ TEST_F(HalfOffsetWriteTest, OtherHalvesWriteNothingButStillPause) {
     for (const int32_t half : {2, -1, INT32_MAX}) {
         Record();
         EXPECT_EQ(DRELM_TSY_DACOffsetWrite(h, 0, half, 0x1234), DRELM_TSY_Success) << "half " << half;
-        EXPECT_TRUE(TrafficIs(Traffic(), {Read(OffsetRegister(0), 0xAAAA5555u)})) << "half " << half;
+        EXPECT_TRUE(TrafficIs(Traffic(), {Read(StatusRegister(0), 0u), Read(OffsetRegister(0), 0xAAAA5555u)}))
+            << "half " << half;
     }
     EXPECT_EQ(Peek(h, OffsetRegister(0)), 0xAAAA5555u);
     EXPECT_EQ(SleepLog(), (std::vector<uint32_t>{10, 10, 10}));
@@ -196,7 +198,7 @@ TEST_F(HalfOffsetWriteTest, FailedReadSkipsTheWriteAndIsReported) {
     FailReads(OffsetRegister(2));
     Record();
     EXPECT_EQ(DRELM_TSY_DACOffsetWrite(h, 2, 1, 0x1234), DRELM_TSY_ReadFailed);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Read(OffsetRegister(2), std::nullopt, kFaultStatus)}));
+    EXPECT_TRUE(TrafficIs(Traffic(), {Read(StatusRegister(2), 0u), Read(OffsetRegister(2), std::nullopt, kFaultStatus)}));
     EXPECT_EQ(Peek(h, OffsetRegister(2)), 0xAAAA5555u);
     EXPECT_EQ(SleepLog(), (std::vector<uint32_t>{10}));
 }
@@ -207,7 +209,8 @@ TEST_F(HalfOffsetWriteTest, FailedWriteIsReported) {
     FailWrites(OffsetRegister(2));
     Record();
     EXPECT_EQ(DRELM_TSY_DACOffsetWrite(h, 2, 0, 0x1234), DRELM_TSY_WriteFailed);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Read(OffsetRegister(2), 0xAAAA5555u), Write(OffsetRegister(2), 0xAAAA1234u, kFaultStatus)}));
+    EXPECT_TRUE(TrafficIs(Traffic(), {Read(StatusRegister(2), 0u), Read(OffsetRegister(2), 0xAAAA5555u),
+                                      Write(OffsetRegister(2), 0xAAAA1234u, kFaultStatus)}));
     EXPECT_EQ(SleepLog(), (std::vector<uint32_t>{10}));
 }
 
@@ -219,13 +222,13 @@ TEST_F(HalfOffsetWriteTest, PauseIsTakenWithTheLockFree) {
     EXPECT_EQ(probe.SleepsWithLockHeld(), 0);
 }
 
-// Group 0x0103 addresses 0x11398, a register the board lacks: its failed
-// read is reported, and nothing is written.
+// Group 0x0103 addresses 0x11388 and 0x11398, registers the board lacks:
+// the failed status read is reported, and nothing is written.
 TEST_F(HalfOffsetWriteTest, WholeSixteenBitGroupMakesTheAddress) {
     const int32_t h = OpenBoard();
     Record();
     EXPECT_EQ(DRELM_TSY_DACOffsetWrite(h, 0x0103, 0, 0x1234), DRELM_TSY_ReadFailed);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Read(0x11398, std::nullopt, kMissingReadStatus)}));
+    EXPECT_TRUE(TrafficIs(Traffic(), {Read(0x11388, std::nullopt, kMissingReadStatus)}));
     EXPECT_EQ(SleepLog(), (std::vector<uint32_t>{10}));
 }
 
