@@ -9,7 +9,9 @@
 //     power-on value except bits 6-7 of 0x8104; for resetTimeUs the board is
 //     recovering: 0x8104 reads with bit 8 clear and every write times out (-7);
 //     the event memory is emptied and acquisition stops.
-//   - 0x8104 bit 2 follows the run bit of 0x8100 after runLatencyUs.
+//   - 0x8104 bit 2 follows the run bit of 0x8100 after runLatencyUs; in
+//     start modes 1 to 3 only once the start signal came.
+//   - 0x81C8 counts from the last reset (or power-up), running or not.
 //   - group 0x88 bit 2 is set for dcOffsetBusyUs after a write to group 0x98;
 //     a write to group 0x98 while it is set is lost.
 //   - triggers and the events they make (EventStream), generated up to the
@@ -58,7 +60,8 @@ public:
     // Link accesses, with every side effect. Statuses as DrelmComm.h.
     int32_t Read(uint32_t address, uint32_t& value);
     int32_t Write(uint32_t address, uint32_t value);
-    // Whole events from the event memory; DrelmComm.h's LinkBlockRead.
+    // Event words from the event memory, as a stream that fills the room;
+    // a transfer may end with a spare word. DrelmComm.h's LinkBlockRead.
     int32_t BlockRead(unsigned char* dest, int32_t maxWords, int32_t& wordsMoved);
 
     // Behind the link's back: no side effects, no timing; false when the

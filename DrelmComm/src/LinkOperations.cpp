@@ -12,11 +12,12 @@
 //    address; otherwise -8. The record's address is the base address and its
 //    value the new handle (0xFFFFFFFF on failure).
 //  - The per-item statuses array of the list operations may be null.
-//  - LinkBlockRead only reads board address 0 (else -3). It moves whole
-//    events, at most maxWords words and at most the number of events in
-//    0xEF1C (0 there: no event limit). -13 when it stopped short of maxWords
-//    because the event memory ran out or the event limit was reached; 0 when
-//    it moved exactly maxWords or the next event did not fit.
+//  - LinkBlockRead only reads board address 0 (else -3). It moves event
+//    words as a stream until maxWords is reached (an event may continue in
+//    the next read), completing at most the number of events in 0xEF1C (0
+//    there: no event limit). -13 when it stopped short of maxWords because
+//    the event memory ran out or the event limit was reached, possibly with
+//    one spare word after the last event; 0 when it moved exactly maxWords.
 //  - Register and block accesses take the board's link time (LinkTiming):
 //    with the host clock the call waits it out after releasing the board.
 //  - LinkQueryInfo's record has the kind as address and the 4 bytes as a
