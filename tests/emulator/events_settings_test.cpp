@@ -101,6 +101,28 @@ TEST_F(EventSettingsTest, TheSeedOfTheFileGivesTheSameStreamAsADescription) {
     EXPECT_EQ(fromFile, described);
 }
 
+// The keys of what a host must cope with: a memory of two events, a spare
+// word after every transfer, status fields at 0, a start signal 1 ms after
+// the run bit in start mode 1.
+TEST_F(EventSettingsTest, KeysDescribeWhatTheHostMustCopeWith) {
+    EXPECT_EQ(Load("[usb 0]\nrun_latency_us = 0\ntrigger_rate_hz = 0\nconversion_time_ns = 0\n"
+                   "event_memory_events = 2\nspare_word_percent = 100\nstatus_bits = 0\n"
+                   "start_signal_us = 1000\npulse_polarity = positive\n"),
+              "");
+    const int32_t h = OpenUsb(0);
+    Write(h, 0x8120, 0x01);
+    Write(h, 0x810C, 0x80000000);
+    Write(h, 0x8100, 5);  // start mode 1
+    Trigger(h);
+    AdvanceUs(1000);
+    for (int i = 0; i < 3; ++i) Trigger(h);
+    const std::vector<uint32_t> words = ReadAll(h);
+    ASSERT_EQ(words.size(), 2 * 5 + 1u) << "two events of one empty block, then the spare word";
+    EXPECT_EQ(words.back(), 0xFFFFFFFFu);
+    EXPECT_EQ(words[1], 0x01u) << "no status bits";
+    EXPECT_EQ(Counts(h), (std::pair<uint64_t, uint64_t>{3, 1})) << "nothing before the start signal; then the memory was full";
+}
+
 struct BadValue {
     const char* line;
     const char* message;
@@ -122,7 +144,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BadValue{"link_bandwidth_kb_s = -1",
                                "link_bandwidth_kb_s: expected a number from 0 to 100000000, or unlimited"},
                       BadValue{"truth_file =", "truth_file: expected a file path"},
-                      BadValue{"seed = 0x100000000", "seed: expected a number from 0 to 4294967295"}));
+                      BadValue{"seed = 0x100000000", "seed: expected a number from 0 to 4294967295"},
+                      BadValue{"status_bits = 2", "status_bits: expected a number from 0 to 1"},
+                      BadValue{"event_memory_events = 0", "event_memory_events: expected a number from 1 to 65536"},
+                      BadValue{"pulse_polarity = up", "pulse_polarity: expected positive or negative"},
+                      BadValue{"start_signal_us = soon",
+                               "start_signal_us: expected a number from 0 to 100000000, or never"}));
 
 }  // namespace
 }  // namespace emulator_test
