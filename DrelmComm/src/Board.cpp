@@ -41,9 +41,14 @@ Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& cloc
     if (!flashConfig_.file.empty()) Flash();
 }
 
-void Board::CatchUp(uint64_t now) {
+EventSettings Board::Settings() const {
     EventSettings settings = EventSettings::From(registers_);
     settings.calibration = calibration_.get();
+    return settings;
+}
+
+void Board::CatchUp(uint64_t now) {
+    const EventSettings settings = Settings();
     uint64_t at = 0;
     for (;;) {
         // A start applied elsewhere (Running, SetRunBit) is taken up here too.
@@ -154,7 +159,7 @@ int32_t Board::Write(uint32_t address, uint32_t value) {
         case reg::kSoftwareReset: SoftwareReset(now); return kLinkOk;
         case reg::kSoftwareTrigger:
             acquisition_.SoftwareTrigger(now);
-            if (Listening()) stream_.SoftwareTrigger(now, EventSettings::From(registers_), events_);
+            if (Listening()) stream_.SoftwareTrigger(now, Settings(), events_);
             return kLinkOk;
         case reg::kAcquisitionControl: {
             // Start modes 1 to 3 wait for the start signal.

@@ -96,6 +96,8 @@ private:
     // The value a read sees: stored bits plus what time and state add.
     uint32_t Compose(const RegisterLocation& where, uint32_t address, uint64_t now);
     void SoftwareReset(uint64_t now);
+    // What the registers and the loaded tables say about the events to build.
+    EventSettings Settings() const;
     // Generates triggers and events up to `now`, through every change of
     // the running status on the way.
     void CatchUp(uint64_t now);

@@ -17,6 +17,7 @@ struct Program {
     uint32_t polarity = 0;        // the default source gives negative pulses
     uint32_t inputRange = 0;
     bool slidingScale = false;
+    bool softwareTriggers = false;  // one per readout, as the program's continuous mode sends
 };
 
 // What a run delivered, from the decoded records and the raw words.
@@ -84,6 +85,9 @@ protected:
         DRELM_TSY_GetDeadTime(h, &dead0);
         for (uint64_t at = 0; at < ms; at += 2) {
             drelm::emu::AdvanceClock(2'000'000);
+            if (p.softwareTriggers) {
+                EXPECT_EQ(DRELM_TSY_SendSWtrigger(h), 0);
+            }
             uint32_t bytes = 0, n = 0;
             EXPECT_EQ(DRELM_TSY_ReadData(h, 0, buffer, &bytes), 0);
             const auto* words = static_cast<const uint32_t*>(buffer);
@@ -198,6 +202,7 @@ TEST_F(EmulatedBoardDataTest, SettingsActOnTheAmplitudes) {
     config.saturationPermille = 0;
     Program base;
     base.recordLength = 1;  // no pile-up sums in the means
+    base.softwareTriggers = true;
     Program wrongPolarity = base, smallRange = base, slide = base;
     wrongPolarity.polarity = 1;
     smallRange.inputRange = 1;
