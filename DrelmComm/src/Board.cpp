@@ -76,6 +76,7 @@ void Board::TriggerCounts(uint64_t& triggers, uint64_t& lost) {
 
 void Board::LinkOpened() {
     CatchUp(clock_.NowNs());
+    transferCarried_ = false;  // a new session starts no transfer with a spare word
     log_.Start(stream_.Triggers(), stream_.Lost());
 }
 

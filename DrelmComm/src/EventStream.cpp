@@ -29,13 +29,13 @@ void EventStream::StartRun(uint64_t atNs) {
     horizonNs_ = std::max(horizonNs_, atNs);
     runStartNs_ = atNs;
     triggerIndex_ = 0;
-    deadUntilNs_ = 0;
     external_.Disarm();
 }
 
 void EventStream::Reset(uint64_t atNs) {
     StartRun(atNs);
     eventNumber_ = 0;
+    deadUntilNs_ = 0;
     deadNs_ = 0;
     deadCoveredNs_ = atNs;
 }

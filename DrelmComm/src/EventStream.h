@@ -38,7 +38,8 @@ public:
 
     explicit EventStream(const BoardConfig& config);
 
-    // The status showed a start at `atNs`: index and time stamp restart.
+    // The status showed a start at `atNs`: index and time stamp restart; a
+    // gate or conversion still under way from the last run goes on.
     void StartRun(uint64_t atNs);
     // Generates up to `untilNs` (never decreasing); `listening` says whether
     // the board takes triggers over the whole interval.

@@ -1,10 +1,13 @@
 #include "IdentificationRom.h"
 
+#include <algorithm>
+
 namespace drelm::emu {
 
 BoardConfig ResolvedConfig(const BoardConfig& config) {
     BoardConfig out = config;
     if (out.channels != 32) out.channels = 64;
+    out.eventMemoryEvents = std::clamp<uint32_t>(out.eventMemoryEvents, 1, 65536);
     if (!out.formCode) {
         const uint32_t low = out.modelCode & 0xFF;
         const bool fitsChannels = out.channels == 64 ? low <= 1 : (low == 2 || low == 3);

@@ -23,7 +23,8 @@
 
 namespace drelm::emu {
 
-// The config with every open point settled (channels 64 or 32, formCode set).
+// The config with every open point settled (channels 64 or 32, formCode set,
+// an event memory of 1 to 65536 events).
 BoardConfig ResolvedConfig(const BoardConfig& config);
 
 class IdentificationRom {

@@ -13,8 +13,7 @@ namespace {
 constexpr uint32_t kBinWidth = 16;
 constexpr uint32_t kBins = 4096;  // up to 65536 units
 constexpr uint32_t kTableEntries = 65536;
-// Far over the 14-bit range whatever the gain: a saturated pulse.
-constexpr float kOverflow = 65536.0f;
+constexpr float kOverflow = SpectrumSource::kOverRange;
 constexpr double kElectronMassKeV = 511.0;
 constexpr double kFwhmPerSigma = 2.3548;
 

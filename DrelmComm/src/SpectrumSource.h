@@ -23,6 +23,8 @@ public:
     static constexpr uint32_t kMaxChannels = 64;
     // Amplitudes above this (14-bit full scale) saturate.
     static constexpr uint32_t kFullScale = 0x3FFF;
+    // Table value of a pulse far over range, whatever the gain.
+    static constexpr float kOverRange = 65536.0f;
 
     SpectrumSource(const BoardConfig& config, uint64_t seed);
 
@@ -41,6 +43,9 @@ public:
         if (index < pedestalCut_) return {false, 0.0, frac & 3};
         const float low = quantiles_[index];
         const float high = quantiles_[index + 1];
+        // The last place below the over-range ones must not spread its
+        // draws across the whole range on the way up.
+        if (high >= kOverRange) return {true, double{kOverRange}, frac & 3};
         const double height = low + (double{high} - low) * frac * 0x1.0p-16;
         return {true, height * gain_[channel & (kMaxChannels - 1)], frac & 3};
     }

@@ -329,6 +329,10 @@ DRELM_TSY_API int32_t DRELM_TSY_GetDeadTime(int32_t handle, uint32_t *value);
 
 DRELM_TSY_API int32_t DRELM_TSY_UploadOffsetToFlash(int32_t handle, const char *directory);
 DRELM_TSY_API int32_t DRELM_TSY_UploadCalibToFlash(int32_t handle, const char *directory);
+/* Loads the offset table from the flash into the groups' DC-offset
+ * registers, 10 ms apart, each once its group is idle (a busy group would
+ * drop the offset). 0; -5; -1 the flash could not be read, a status read or
+ * a write failed, or a group stayed busy (later groups keep their offsets). */
 DRELM_TSY_API int32_t DRELM_TSY_LoadOffset(int32_t handle);
 DRELM_TSY_API int32_t DRELM_TSY_LoadCalibration(int32_t handle);
 DRELM_TSY_API int32_t DRELM_TSY_LoadCalibrationFromFiles(int32_t handle, const char *directory);

@@ -6,6 +6,7 @@
 
 #include "ApiGuard.h"
 #include "BoardTable.h"
+#include "GroupIdle.h"
 #include "RegisterAccess.h"
 #include "Sleep.h"
 #include "Status.h"
@@ -16,9 +17,6 @@ namespace {
 
 constexpr uint32_t kGroupStatusOffset = 0x88;
 constexpr uint32_t kDcOffsetOffset = 0x98;
-constexpr uint32_t kBusyBit = 1u << 2;
-constexpr int kBusyPolls = 16;
-constexpr uint32_t kBusyPauseMs = 100;
 constexpr uint32_t kMaxOffset = 0xFFFF;
 // Gives the DAC time to settle after a half-register write.
 constexpr uint32_t kHalfWritePauseMs = 10;
@@ -26,25 +24,6 @@ constexpr uint32_t kHalfWritePauseMs = 10;
 // The half-register exports take the whole 16-bit group, unmasked.
 constexpr uint32_t HalfRegisterAddress(uint16_t group) { return 0x1098u | (uint32_t{group} << 8); }
 constexpr uint32_t HalfStatusAddress(uint16_t group) { return 0x1088u | (uint32_t{group} << 8); }
-
-// Runs `write` under the board lock once the group's status shows it idle,
-// holding the lock from the status read to the write so that no other
-// thread's offset write makes the group busy in between. -10 when the status
-// read fails, -18 when the group stays busy through every poll.
-template <typename Write>
-int32_t WhenIdle(int32_t handle, uint32_t statusAddress, Write write) {
-    BoardEntry& entry = Board(handle);
-    for (int poll = 0; poll < kBusyPolls; ++poll) {
-        {
-            std::lock_guard<std::recursive_mutex> hold(entry.lock);
-            uint32_t status = 0;
-            if (BoardReadRegister(handle, statusAddress, &status) != 0) return int32_t{DRELM_TSY_ReadFailed};
-            if ((status & kBusyBit) == 0) return write();
-        }
-        SleepMs(kBusyPauseMs);
-    }
-    return int32_t{DRELM_TSY_Timeout};
-}
 
 }  // namespace
 
@@ -58,7 +37,7 @@ int32_t DRELM_TSY_SetGroupDCOffset(int32_t handle, uint32_t group, uint32_t offs
         if (entry.groupCount <= 0 || group >= static_cast<uint32_t>(entry.groupCount))
             return int32_t{DRELM_TSY_InvalidGroup};
         if (offset > kMaxOffset) return int32_t{DRELM_TSY_InvalidParam};
-        return WhenIdle(handle, GroupRegister(group, kGroupStatusOffset), [&] {
+        return WhenGroupIdle(handle, GroupRegister(group, kGroupStatusOffset), [&] {
             return MapLinkStatus(BoardWriteRegister(handle, GroupRegister(group, kDcOffsetOffset), offset));
         });
     });
@@ -70,14 +49,17 @@ int32_t DRELM_TSY_DACOffsetWrite(int32_t handle, uint16_t group, int32_t half, u
         const uint32_t address = HalfRegisterAddress(group);
         // Under the lock from the status read to the write, so the other half
         // is carried back as it was, not as another thread left it.
-        const int32_t status = WhenIdle(handle, HalfStatusAddress(group), [&]() -> int32_t {
+        const auto readModifyWrite = [&]() -> int32_t {
             uint32_t old = 0;
             // The other half is unknown: writing it back would corrupt it.
             if (BoardReadRegister(handle, address, &old) != 0) return DRELM_TSY_ReadFailed;
             if (half == 0) return BoardWriteRegister(handle, address, (old & 0xFFFF0000u) | offset);
             if (half == 1) return BoardWriteRegister(handle, address, (uint32_t{offset} << 16) | (old & 0xFFFFu));
             return DRELM_TSY_Success;
-        });
+        };
+        // Another half writes nothing: no need to wait for the group.
+        const int32_t status = half == 0 || half == 1 ? WhenGroupIdle(handle, HalfStatusAddress(group), readModifyWrite)
+                                                      : readModifyWrite();
         SleepMs(kHalfWritePauseMs);
         return status;
     });

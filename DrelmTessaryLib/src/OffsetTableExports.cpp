@@ -7,6 +7,7 @@
 #include "ApiGuard.h"
 #include "BoardTable.h"
 #include "Flash.h"
+#include "GroupIdle.h"
 #include "RegisterAccess.h"
 #include "Sleep.h"
 #include "TableFile.h"
@@ -59,7 +60,10 @@ int32_t DRELM_TSY_LoadOffset(int32_t handle) {
             if (!IsOpen(handle)) return DRELM_TSY_InvalidHandle;
             const uint32_t word = uint32_t{page[4 * g]} | (uint32_t{page[4 * g + 1]} << 8) |
                                   (uint32_t{page[4 * g + 2]} << 16) | (uint32_t{page[4 * g + 3]} << 24);
-            if (BoardWriteRegister(handle, DcOffsetRegister(g), word) != 0) return DRELM_TSY_GenericError;
+            // A group still busy from an earlier offset write would drop this one.
+            const int32_t written = WhenGroupIdle(handle, GroupStatusRegister(g),
+                                                  [&] { return BoardWriteRegister(handle, DcOffsetRegister(g), word); });
+            if (written != 0) return DRELM_TSY_GenericError;
             SleepMs(10);
         }
         return DRELM_TSY_Success;

@@ -39,6 +39,7 @@ constexpr uint32_t CalibrationLoadRegister(int channel) { return 0x1080u | (stat
 
 // The group's DC-offset register: NEG in bits 0-15, POS in bits 16-31.
 constexpr uint32_t DcOffsetRegister(int group) { return 0x1098u | (static_cast<uint32_t>(group) << 8); }
+constexpr uint32_t GroupStatusRegister(int group) { return 0x1088u | (static_cast<uint32_t>(group) << 8); }
 
 // Bits 0-11 entry, 12 kind, 13 sign, 14-17 channel mod 16, 18-31 value.
 constexpr uint32_t LoadWord(uint32_t entry, int kind, int sign, int channel, uint32_t value) {

@@ -33,12 +33,12 @@ struct DecodedEvent {
 };
 
 // Decodes whole events; fails the test when a block walk does not end
-// exactly at the event's size or an event runs past the words. One word
-// after the last event is the transfer's spare word.
+// exactly at the event's size or an event runs past the words. A last word
+// 0xFFFFFFFF after an event is the transfer's spare word.
 inline std::vector<DecodedEvent> Decode(const std::vector<uint32_t>& words) {
     std::vector<DecodedEvent> events;
     for (std::size_t at = 0; at < words.size();) {
-        if (at + 1 == words.size() && !events.empty()) break;
+        if (at + 1 == words.size() && !events.empty() && words[at] == 0xFFFFFFFFu) break;
         DecodedEvent e;
         e.word0 = words[at];
         e.size = words[at] & 0x0FFFFFFF;

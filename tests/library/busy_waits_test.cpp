@@ -16,13 +16,17 @@ using BusyWaitTest = EmulatedBoardTest;
 // lost to the busy board.
 TEST_F(BusyWaitTest, DcOffsetWritesWaitOutTheGroupsBusyTime) {
     const int32_t h = OpenBoard();
-    ASSERT_EQ(DRELM_TSY_DACOffsetWrite(h, 4, 0, 0x7E40), 0);
+    ASSERT_EQ(DRELM_TSY_DACOffsetWrite(h, 0, 0, 0x1111), 0);
     Record();
-    ASSERT_EQ(DRELM_TSY_DACOffsetWrite(h, 4, 1, 0x81C0), 0);
-    EXPECT_TRUE(TrafficIs(Traffic(), {Read(0x1488, 4u), Read(0x1488, 0u), Read(0x1498), Write(0x1498, 0x81C07E40u)}));
-    EXPECT_EQ(DRELM_TSY_SetGroupDCOffset(h, 4, 0x200), 0);
-    EXPECT_EQ(Peek(h, 0x1498), 0x200u);
-    EXPECT_EQ(SleepLog(), (std::vector<uint32_t>{10, 100, 10, 100}));
+    ASSERT_EQ(DRELM_TSY_DACOffsetWrite(h, 0, 1, 0x2222), 0);
+    EXPECT_TRUE(TrafficIs(Traffic(), {Read(0x1088, 4u), Read(0x1088, 0u), Read(0x1098), Write(0x1098, 0x22221111u)}));
+    ASSERT_EQ(DRELM_TSY_SetGroupDCOffset(h, 0, 0x200), 0);
+    EXPECT_EQ(Peek(h, 0x1098), 0x200u);
+    ASSERT_EQ(DRELM_TSY_LoadOffset(h), 0);
+    EXPECT_EQ(Peek(h, 0x1098), 0x81C07E40u) << "the flash's table, not lost to the busy group";
+    std::vector<uint32_t> sleeps{10, 100, 10, 100, 100};
+    sleeps.resize(13, 10);
+    EXPECT_EQ(SleepLog(), sleeps);
 }
 
 TEST_F(BusyWaitTest, ResetPollsUntilTheBoardIsReady) {
