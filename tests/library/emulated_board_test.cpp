@@ -26,6 +26,7 @@ struct Tally {
     uint64_t transfers = 0, spareWords = 0, events = 0, amplitudes = 0, peakFlags = 0, saturated = 0;
     uint64_t statusWrong = 0, blocks = 0, headerStatus = 0, pileUpEvents = 0, laterPileUp = 0, onlyBlock2 = 0;
     uint32_t counter = 0;  // the accepted-event counter word 2 carries next
+    uint64_t peaks[2] = {0, 0}, abovePeak[2] = {0, 0};  // pulses of clean [0] and piled-up [1] blocks
     uint32_t deadUnits = 0, totalUnits = 0;
     std::vector<uint32_t> spectrum = std::vector<uint32_t>(2 * 16384);  // channels 0 and 1
     std::vector<uint16_t> channel0;                                      // every amplitude word of channel 0
@@ -48,6 +49,7 @@ struct Tally {
                     ++amplitudes;
                     peakFlags += (a & 0x4000) != 0;
                     saturated += (a & 0x8000) != 0;
+                    if (a & 0x4000) ++peaks[b.pileUp], abovePeak[b.pileUp] += (a & 0x3FFF) > 8000 || (a & 0x8000);
                     if (p == 0 && k == 0) channel0.push_back(a);
                     if (p == 0 && k < 2 && !(a & 0x8000)) ++spectrum[16384 * k + (a & 0x3FFF)];
                 }
@@ -143,6 +145,8 @@ TEST_F(EmulatedBoardDataTest, IgnoredBitsCarryValuesAndPileUpIsPerBlock) {
     EXPECT_NEAR(double(t.saturated) / t.amplitudes, 0.70 * 0.005, 0.0015) << "pulses far over range";
     EXPECT_GT(t.laterPileUp, t.pileUpEvents / 3) << "blocks before the first flagged one still count";
     EXPECT_GT(t.onlyBlock2, 0u);
+    EXPECT_GT(double(t.abovePeak[1]) / t.peaks[1], 10.0 * t.abovePeak[0] / t.peaks[0])
+        << "piled-up channels carry the sum of two pulses: a continuum above the 662 keV peak";
     EXPECT_NEAR(double(t.spareWords) / t.transfers, 0.5, 0.1) << "one spare word after the last event";
 }
 
