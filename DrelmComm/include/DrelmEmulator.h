@@ -52,7 +52,7 @@ struct BoardConfig {
 
     // Event data (README "Acquisition and event data").
     uint32_t triggerRateHz = 1000;        // external trigger input: mean Poisson rate; 0: no triggers
-    uint32_t conversionTimeNs = 2000;     // dead time after each accepted trigger
+    uint32_t conversionTimeNs = 2000;     // dead time after the gate of each accepted trigger
     uint32_t seed = 1;                    // every random draw of the board follows from it
     uint32_t photopeakKeV = 662;          // energy of the source's line
     uint32_t gainPerMeV = 10000;          // amplitude units (14-bit scale) per MeV
