@@ -1,0 +1,42 @@
+// The statistics block of a board: rates over the interval since the last
+// snapshot (or the last start or reset), live and dead time from the board's
+// counters, and the per-channel table of the plotted group.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "BoardCounters.h"
+#include "DaqConfig.h"
+
+namespace tessary {
+
+// The board's time counters as read for one print, in units of 65536 x 8 ns.
+struct TimeCounters {
+    uint32_t dead = 0;
+    uint32_t total = 0;
+};
+
+// The group whose channels the table shows and the plot draws: the plotted
+// group, brought into the plotted board's groups (a configured group or a
+// board change may leave it beyond them).
+int EffectiveGroup(const DaqConfig& config);
+
+// The rates and the channel table from the two records and the counters;
+// "No data...\n" alone when no byte arrived since the snapshot. A rate that
+// divides by a zero time prints "inf" or "nan" in its field.
+void FormatStatistics(std::FILE* out, const BoardCounters& current, const BoardCounters& previous,
+                      const DaqConfig& config, TimeCounters counters);
+
+// FormatStatistics with the counters read from the board (failures ignored:
+// the values are then 0).
+void PrintStatistics(std::FILE* out, int32_t handle, const BoardCounters& current, const BoardCounters& previous,
+                     const DaqConfig& config);
+
+// The whole block of board `board`: its heading, the real time since the
+// last start or reset (`nowMs` - resetTimeMs), the statistics, then the
+// snapshot of the current record into the previous one.
+void PrintStatisticsBlock(std::FILE* out, int board, int32_t handle, int64_t nowMs, BoardCounters& current,
+                          BoardCounters& previous, const DaqConfig& config);
+
+}  // namespace tessary
