@@ -1,0 +1,239 @@
+#include "Program.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Accounting.h"
+#include "BoardCounters.h"
+#include "BoardSetup.h"
+#include "Clock.h"
+#include "ConfigParser.h"
+#include "Console.h"
+#include "DaqConfig.h"
+#include "Directory.h"
+#include "DrelmTessaryLib.h"
+#include "Keyboard.h"
+#include "Output.h"
+#include "Paths.h"
+#include "Signals.h"
+#include "Statistics.h"
+#include "Timers.h"
+
+namespace tessary {
+namespace {
+
+constexpr int32_t kKeyPollMs = 100;
+
+// Everything the program holds from start-up to the end. Memory is taken
+// during start-up only; the run loop allocates nothing.
+class Session {
+public:
+    explicit Session(platform::KeyInput& keys) : keys_(keys) {}
+    ProgramError Start(const ProgramOptions& options);
+    ProgramError Loop();
+    void Shutdown(ProgramError error);
+
+private:
+    ProgramError ReadConfiguration(const ProgramOptions& options);
+    ProgramError PrintBoardInfo();
+    ProgramError AllocateBuffers();
+    ProgramError ReadBoard(int k);
+    int Boards() const { return config_->boardCount; }
+
+    platform::KeyInput& keys_;
+    std::FILE* out_ = stdout;
+    std::string userFolder_;
+    std::unique_ptr<DaqConfig> config_ = std::make_unique<DaqConfig>();
+    std::vector<int32_t> handles_;
+    std::vector<uint32_t> triggerWraps_;
+    std::vector<BoardCounters> current_, previous_;
+    // One readout buffer per board, each sized by the library for its board,
+    // so that no board's transfer can outgrow the buffer it is read into.
+    std::vector<void*> buffers_;
+    std::vector<EventRecord> events_;
+    bool boardsOpened_ = false;
+    int64_t keyStamp_ = 0, statStamp_ = 0, noDataStamp_ = 0;
+};
+
+ProgramError Session::ReadConfiguration(const ProgramOptions& options) {
+    const std::optional<std::string> folder = platform::UserFolder();
+    if (!folder) {
+        std::fputs("Neither USERPROFILE nor HOME names a folder for the program's files\n", out_);
+        return ProgramError::ConfigNotFound;
+    }
+    userFolder_ = *folder;
+    platform::MakeDirectory(userFolder_);  // it may exist already
+    const std::string path = options.configPath.empty() ? userFolder_ + "Tessary_Config.txt" : options.configPath;
+    std::fflush(out_);
+    std::ifstream file;
+    if (OpenConfigFile(path, file, std::cout) != kConfigOk) return ProgramError::ConfigNotFound;
+    const int parsed = ParseConfig(file, userFolder_, *config_, std::cout);
+    std::cout.flush();
+    if (parsed != kConfigOk) return ProgramError::Parsing;
+    if (config_->boardCount == 0) {
+        // Nothing to read out: refused before any board is touched.
+        std::fputs("The configuration file opens no board: it needs at least one OPEN line\n", out_);
+        return ProgramError::Parsing;
+    }
+    return ProgramError::None;
+}
+
+ProgramError Session::PrintBoardInfo() {
+    std::fputs("Get board info and set board-specific parameters\n", out_);
+    bool failed = false;
+    for (int b = 0; b < Boards(); ++b) {
+        BoardInfo info{};
+        if (DRELM_TSY_GetInfo(handles_[b], &info) != 0) {
+            failed = true;
+            continue;
+        }
+        std::fputs("****************************************\n", out_);
+        std::fprintf(out_, "Connected to Drelm Peak-Sensing Model %s\n", info.modelName);
+        std::fprintf(out_, "ROC FPGA Release is %s\n", info.rocRelease);
+        std::fprintf(out_, "AMC FPGA Release is %s\n", info.amcRelease);
+    }
+    std::fputs("****************************************\n", out_);
+    return failed ? ProgramError::BoardInfo : ProgramError::None;
+}
+
+ProgramError Session::AllocateBuffers() {
+    std::fputs("Readout buffer malloc\n", out_);
+    events_.resize(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
+    for (int b = 0; b < Boards(); ++b) {
+        uint32_t size = 0;
+        if (DRELM_TSY_MallocReadoutBuffer(handles_[b], &buffers_[b], &size) != 0) return ProgramError::Memory;
+    }
+    std::fputs("Counter malloc\n", out_);
+    for (int b = 0; b < Boards(); ++b) {
+        // The previous record's spectra are never read: only the current one has them.
+        if (AllocCounterSpectra(current_[b]) != 0) return ProgramError::Memory;
+        ResetCounters(current_[b]);
+        ResetCounters(previous_[b]);
+    }
+    return ProgramError::None;
+}
+
+ProgramError Session::Start(const ProgramOptions& options) {
+    std::fputs("**************************************************************\n", out_);
+    std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
+    std::fputs("**************************************************************\n", out_);
+    if (const ProgramError e = ReadConfiguration(options); e != ProgramError::None) return e;
+
+    try {
+        handles_.assign(static_cast<std::size_t>(Boards()), -1);
+        triggerWraps_.assign(static_cast<std::size_t>(Boards()), 0);
+        current_ = std::vector<BoardCounters>(static_cast<std::size_t>(Boards()));
+        previous_ = std::vector<BoardCounters>(static_cast<std::size_t>(Boards()));
+        buffers_.assign(static_cast<std::size_t>(Boards()), nullptr);
+    } catch (const std::bad_alloc&) {
+        return ProgramError::Memory;
+    }
+
+    std::fputs("Open peak-sensing devices\n", out_);
+    if (OpenBoards(out_, handles_.data(), *config_) != 0) return ProgramError::OpenBoard;
+    boardsOpened_ = true;
+    if (const ProgramError e = PrintBoardInfo(); e != ProgramError::None) return e;
+
+    std::fputs("Program the peak-sensing\n", out_);
+    std::fflush(out_);
+    int32_t programmed = 0;
+    for (int b = 0; b < Boards(); ++b) programmed |= ProgramBoard(out_, handles_[b], config_->boards[b]);
+    if (programmed != 0) return ProgramError::ProgramBoard;
+
+    // Stage A, the output directory and files, comes here.
+    try {
+        if (const ProgramError e = AllocateBuffers(); e != ProgramError::None) return e;
+    } catch (const std::bad_alloc&) {
+        return ProgramError::Memory;
+    }
+    // Stage B, the offset and calibration tables and the plotter, comes here.
+
+    std::fputs("[s] start/stop the acquisition, [q] quit, [space key] help\n", out_);
+    std::fflush(out_);
+    keyStamp_ = statStamp_ = noDataStamp_ = platform::TimeNowMs();
+    return ProgramError::None;
+}
+
+ProgramError Session::ReadBoard(int k) {
+    DaqConfig& config = *config_;
+    uint32_t bytes = 0;
+    if (DRELM_TSY_ReadData(handles_[k], 0, buffers_[k], &bytes) != 0) return ProgramError::Readout;
+    if (bytes > 0) {
+        noDataStamp_ = platform::TimeNowMs();
+        uint32_t count = 0;
+        const auto* words = static_cast<const uint32_t*>(buffers_[k]);
+        if (DRELM_TSY_GetEvents(handles_[k], words, bytes / 4, events_.data(), &count) != 0)
+            return ProgramError::EventBuild;
+        UpdateBatchCounters(bytes, events_.data(), count, current_[k], previous_[k], triggerWraps_[k],
+                            config.boards[k].channelCount);
+        if (config.acquisitionRunning &&
+            (PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, statStamp_) || config.plotRequested)) {
+            PrintStatisticsBlock(out_, k, handles_[k], platform::TimeNowMs(), current_[k], previous_[k], config);
+            std::fflush(out_);
+            // Stage C, the plot and the histogram files, comes here.
+        }
+        // Stage D, the raw and list files, comes here.
+    } else if (config.acquisitionRunning && PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, noDataStamp_)) {
+        std::fputs("==========================================\n", out_);
+        std::fprintf(out_, "Time since reset: %.2f s\n",
+                     static_cast<double>(static_cast<float>(platform::TimeNowMs() - config.resetTimeMs) / 1000.0f));
+        std::fprintf(out_, "No readout data in board %d\n", k);
+        std::fflush(out_);
+    }
+    // Stage E, the segment changes, comes here.
+    return ProgramError::None;
+}
+
+ProgramError Session::Loop() {
+    DaqConfig& config = *config_;
+    KeyboardIo io{keys_, out_, &platform::TimeNowMs, &platform::SleepMs};
+    while (!config.quitRequested) {
+        if (PeriodElapsedAt(platform::TimeNowMs(), kKeyPollMs, keyStamp_))
+            CheckKeyboardCommand(io, handles_.data(), config, current_.data(), previous_.data());
+        // A stop signal ends the run as the quit key does, after this pass.
+        if (platform::StopRequested()) config.quitRequested = 1;
+        if (config.continuousTrigger)
+            for (int b = 0; b < Boards(); ++b) DRELM_TSY_SendSWtrigger(handles_[b]);
+        for (int k = 0; k < Boards(); ++k)
+            if (const ProgramError e = ReadBoard(k); e != ProgramError::None) return e;
+    }
+    return ProgramError::None;
+}
+
+void Session::Shutdown(ProgramError error) {
+    const int code = static_cast<int>(error);
+    if (error != ProgramError::None) {
+        std::fprintf(out_, "\a%s\n", ErrorMessage(error));
+        std::fputs("Press a key to quit\n", out_);
+        std::fflush(out_);
+        keys_.ReadKey();  // returns at once when no key can come
+    }
+    const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
+    if (touchBoards)
+        for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
+    // Stage F, closing the output files and the plotter, comes here.
+    for (void*& buffer : buffers_)
+        if (buffer) DRELM_TSY_FreeReadoutBuffer(&buffer), buffer = nullptr;
+    if (touchBoards)
+        for (int b = 0; b < Boards(); ++b) DRELM_TSY_CloseTessary(handles_[b]);
+    std::fflush(out_);
+}
+
+}  // namespace
+
+ProgramError RunProgram(const ProgramOptions& options) {
+    platform::ConfigureOutput();
+    platform::InstallStopSignals();
+    platform::ConsoleKeys keys;
+    Session session(keys);
+    ProgramError error = session.Start(options);
+    if (error == ProgramError::None) error = session.Loop();
+    session.Shutdown(error);
+    return error;
+}
+
+}  // namespace tessary

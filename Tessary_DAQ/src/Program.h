@@ -1,0 +1,24 @@
+// The acquisition program from start to end: start-up (banner, per-user
+// folder, configuration, boards, buffers, counters), the run loop (keys,
+// triggers, readout, accounting, statistics) and the shutdown. The output
+// files, the table loading and the plotter join it at the stages marked in
+// Program.cpp.
+#pragma once
+
+#include <string>
+
+#include "ProgramError.h"
+
+namespace tessary {
+
+inline constexpr char kProgramVersion[] = "1.1.0";
+
+struct ProgramOptions {
+    std::string configPath;  // empty: the per-user folder's Tessary_Config.txt
+};
+
+// Runs the program; the result is the error it ended with (None after a
+// normal end or a stop signal).
+ProgramError RunProgram(const ProgramOptions& options);
+
+}  // namespace tessary
