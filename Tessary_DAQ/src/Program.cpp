@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iostream>
+#include <sstream>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -32,7 +32,7 @@ constexpr int32_t kKeyPollMs = 100;
 // during start-up only; the run loop allocates nothing.
 class Session {
 public:
-    explicit Session(platform::KeyInput& keys) : keys_(keys) {}
+    Session(platform::KeyInput& keys, std::FILE* out) : keys_(keys), out_(out) {}
     ProgramError Start(const ProgramOptions& options);
     ProgramError Loop();
     void Shutdown(ProgramError error);
@@ -45,7 +45,7 @@ private:
     int Boards() const { return config_->boardCount; }
 
     platform::KeyInput& keys_;
-    std::FILE* out_ = stdout;
+    std::FILE* out_;
     std::string userFolder_;
     std::unique_ptr<DaqConfig> config_ = std::make_unique<DaqConfig>();
     std::vector<int32_t> handles_;
@@ -68,11 +68,13 @@ ProgramError Session::ReadConfiguration(const ProgramOptions& options) {
     userFolder_ = *folder;
     platform::MakeDirectory(userFolder_);  // it may exist already
     const std::string path = options.configPath.empty() ? userFolder_ + "Tessary_Config.txt" : options.configPath;
-    std::fflush(out_);
+    // The parser's messages are few and come before any acquisition.
+    std::ostringstream messages;
     std::ifstream file;
-    if (OpenConfigFile(path, file, std::cout) != kConfigOk) return ProgramError::ConfigNotFound;
-    const int parsed = ParseConfig(file, userFolder_, *config_, std::cout);
-    std::cout.flush();
+    int parsed = OpenConfigFile(path, file, messages);
+    if (parsed == kConfigOk) parsed = ParseConfig(file, userFolder_, *config_, messages);
+    std::fputs(messages.str().c_str(), out_);
+    if (parsed == kConfigFileNotFound) return ProgramError::ConfigNotFound;
     if (parsed != kConfigOk) return ProgramError::Parsing;
     if (config_->boardCount == 0) {
         // Nothing to read out: refused before any board is touched.
@@ -225,15 +227,19 @@ void Session::Shutdown(ProgramError error) {
 
 }  // namespace
 
-ProgramError RunProgram(const ProgramOptions& options) {
-    platform::ConfigureOutput();
-    platform::InstallStopSignals();
-    platform::ConsoleKeys keys;
-    Session session(keys);
+ProgramError RunProgram(const ProgramOptions& options, platform::KeyInput& keys, std::FILE* out) {
+    Session session(keys, out);
     ProgramError error = session.Start(options);
     if (error == ProgramError::None) error = session.Loop();
     session.Shutdown(error);
     return error;
+}
+
+ProgramError RunProgram(const ProgramOptions& options) {
+    platform::ConfigureOutput();
+    platform::InstallStopSignals();
+    platform::ConsoleKeys keys;
+    return RunProgram(options, keys, stdout);
 }
 
 }  // namespace tessary

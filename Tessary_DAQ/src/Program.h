@@ -5,8 +5,10 @@
 // Program.cpp.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
+#include "Console.h"
 #include "ProgramError.h"
 
 namespace tessary {
@@ -17,8 +19,13 @@ struct ProgramOptions {
     std::string configPath;  // empty: the per-user folder's Tessary_Config.txt
 };
 
-// Runs the program; the result is the error it ended with (None after a
-// normal end or a stop signal).
+// Runs the program with its keys from `keys` and its messages to `out`;
+// the result is the error it ended with (None after a normal end or a stop
+// signal).
+ProgramError RunProgram(const ProgramOptions& options, platform::KeyInput& keys, std::FILE* out);
+
+// The same on the console: standard input's keys, standard output, and the
+// stop signals.
 ProgramError RunProgram(const ProgramOptions& options);
 
 }  // namespace tessary

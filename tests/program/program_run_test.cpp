@@ -1,0 +1,200 @@
+// Whole runs of the program against emulated boards, in this process so the
+// emulator's faults reach it: an acquisition whose statistics show the
+// boards' trigger rate, the error exits with their text and what they leave
+// of the boards, and a sweep that fails every link operation of the
+// start-up in turn.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../emulator/TempFolder.h"
+#include "Clock.h"
+#include "DrelmEmulator.h"
+#include "DrelmTessaryLib.h"
+#include "Program.h"
+
+namespace tessary {
+namespace {
+
+using drelm::emu::Access;
+using drelm::emu::Fault;
+using drelm::emu::Op;
+
+// Keys, each not before its time (ms after the first question).
+class TimedKeys : public platform::KeyInput {
+public:
+    explicit TimedKeys(std::vector<std::pair<int64_t, int>> keys) : keys_(keys.begin(), keys.end()) {}
+    bool KeyWaiting() override {
+        if (start_ == 0) start_ = platform::TimeNowMs();
+        return !keys_.empty() && platform::TimeNowMs() - start_ >= keys_.front().first;
+    }
+    int ReadKey() override {
+        if (keys_.empty()) return platform::kNoMoreKeys;
+        while (!KeyWaiting()) platform::SleepMs(5);
+        const int key = keys_.front().second;
+        keys_.pop_front();
+        return key;
+    }
+
+private:
+    std::deque<std::pair<int64_t, int>> keys_;
+    int64_t start_ = 0;
+};
+
+const char kConfig[] =
+    "OPEN USB 0\n"
+    "OPEN USB 1\n"
+    "[COMMON]\n"
+    "STAT_REFRESH 300\n"
+    "POLARITY NEGATIVE\n"
+    "GATE_WIDTH 1\n"
+    "ENABLE_INPUT FFFFFFFFFFFFFFFF\n";
+
+struct ProgramRunTest : ::testing::Test {
+    void SetUp() override {
+        std::ofstream(folder.File("boards.txt")) << "[usb 0]\ntrigger_rate_hz = 10000\n[usb 1]\nchannels = 32\n";
+        setenv("DRELM_EMULATOR_SETTINGS", folder.File("boards.txt").c_str(), 1);
+        setenv("HOME", folder.path().c_str(), 1);
+        unsetenv("USERPROFILE");
+        drelm::emu::ResetEmulator();
+        WriteConfig(kConfig);
+    }
+    void TearDown() override {
+        drelm::emu::ClearFaults();
+        for (int32_t h = 0; h < 100; ++h) DRELM_TSY_CloseTessary(h);  // what an early exit leaves open
+        drelm::emu::ResetEmulator();
+        unsetenv("DRELM_EMULATOR_SETTINGS");
+    }
+    void WriteConfig(const std::string& text) { std::ofstream(folder.File("config.txt")) << text; }
+
+    // Runs the program on config.txt with `keys`; its messages land in `out`.
+    ProgramError Run(std::vector<std::pair<int64_t, int>> keys, std::string path = "") {
+        TimedKeys input(std::move(keys));
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* stream = open_memstream(&text, &size);
+        ProgramOptions options;
+        options.configPath = path.empty() ? folder.File("config.txt") : path;
+        const ProgramError error = RunProgram(options, input, stream);
+        std::fclose(stream);
+        out.assign(text, size);
+        std::free(text);
+        return error;
+    }
+    static bool Open(int32_t link) { return drelm::emu::LinkHandleOf(drelm::emu::BoardAddress{0, link, "", 0, 0}) >= 0; }
+
+    emulator_test::TempFolder folder;
+    std::string out;
+};
+
+TEST_F(ProgramRunTest, AcquisitionPrintsTheBoardsRatesAndEndsWithEveryBoardClosed) {
+    ASSERT_EQ(Run({{0, 's'}, {1500, 'q'}}), ProgramError::None) << out;
+    EXPECT_NE(out.find("Board 0: link ID: 0; Node ID: 0; Base Address: 0\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Connected to Drelm Peak-Sensing Model MB310\n"), std::string::npos) << "the 32-channel board";
+    EXPECT_NE(out.find("[s] start/stop the acquisition, [q] quit, [space key] help\nAcquisition started\n"),
+              std::string::npos);
+    // Every rate of board 0 after its first print: 10 kHz of triggers.
+    int prints = 0;
+    for (std::size_t at = out.find("Board 0(plotted)\n"); at != std::string::npos;
+         at = out.find("Board 0(plotted)\n", at + 1)) {
+        const std::size_t rate = out.find("Detected trigger rate  : ", at);
+        ASSERT_NE(rate, std::string::npos) << out;
+        if (prints++ > 0) {
+            EXPECT_NEAR(std::stod(out.substr(rate + 25, 8)), 10.0, 1.5) << out.substr(at, 600);
+        }
+    }
+    EXPECT_GE(prints, 2) << out;
+    EXPECT_EQ(out.find('\a'), std::string::npos) << "no error";
+    EXPECT_FALSE(Open(0));
+    EXPECT_FALSE(Open(1));
+}
+
+// Each error exit prints its message after a bell and waits for a key; the
+// boards are stopped and closed from code 4 on, left alone before it.
+TEST_F(ProgramRunTest, ErrorExitsTellWhatFailedAndLeaveTheBoardsAsTheyShould) {
+    struct Case {
+        const char* what;
+        Op op;
+        uint32_t firstCall;
+        ProgramError error;
+        bool firstBoardOpenAfter;
+    };
+    const Case cases[] = {
+        {"second board cannot be opened", Op::Open, 2, ProgramError::OpenBoard, true},
+        {"readout fails in the loop", Op::BlockRead, 3, ProgramError::Readout, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        Fault fault;
+        fault.op = c.op;
+        fault.firstCall = c.firstCall;
+        fault.count = 1;
+        drelm::emu::AddFault(fault);
+        EXPECT_EQ(Run({{0, 's'}, {3000, 'q'}}), c.error);
+        const std::string tail = std::string("\a") + ErrorMessage(c.error) + "\nPress a key to quit\n";
+        ASSERT_GE(out.size(), tail.size());
+        EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+        EXPECT_EQ(Open(0), c.firstBoardOpenAfter);
+        TearDown();
+    }
+
+    EXPECT_EQ(Run({}, folder.File("missing.txt")), ProgramError::ConfigNotFound);
+    EXPECT_EQ(out.substr(out.find("Open configuration file")),
+              "Open configuration file " + folder.File("missing.txt") +
+                  "\n\aConfiguration File not found\nPress a key to quit\n");
+}
+
+// Every link operation of the start-up fails in turn: each run ends with an
+// error code and its message, or runs on where a failure is ignored; none
+// crashes or hangs, and no board stays open but for an open failure.
+TEST_F(ProgramRunTest, AFailureOfAnyStartUpOperationEndsCleanly) {
+    WriteConfig("OPEN USB 0\n");
+    drelm::emu::StartRecording();
+    ASSERT_EQ(Run({{0, 'q'}}), ProgramError::None);
+    std::vector<Access> startUp;
+    for (const Access& a : drelm::emu::RecordedTraffic()) {
+        if (a.op == Op::BlockRead) break;
+        startUp.push_back(a);
+    }
+    drelm::emu::StopRecording();
+    ASSERT_GT(startUp.size(), 30u);
+    std::map<std::pair<Op, uint32_t>, uint32_t> seen;
+    std::map<ProgramError, int> outcomes;
+    for (const Access& a : startUp) {
+        const bool registerOp = a.op != Op::Open && a.op != Op::Close && a.op != Op::QueryInfo;
+        const uint32_t call = ++seen[{a.op, registerOp ? a.address : 0}];
+        TearDown();
+        SetUp();
+        WriteConfig("OPEN USB 0\n");
+        Fault fault;
+        fault.op = a.op;
+        fault.status = a.op == Op::Open ? -3 : -2;
+        fault.firstCall = call;
+        fault.count = 1;
+        if (registerOp) fault.address = a.address;
+        drelm::emu::AddFault(fault);
+        const ProgramError error = Run({{0, 'q'}});
+        ++outcomes[error];
+        SCOPED_TRACE(testing::Message() << "op " << static_cast<int>(a.op) << " address 0x" << std::hex << a.address
+                                        << std::dec << " call " << call);
+        if (error != ProgramError::None) {
+            EXPECT_NE(out.find(std::string("\a") + ErrorMessage(error) + "\n"), std::string::npos);
+        }
+        if (error != ProgramError::OpenBoard) {
+            EXPECT_FALSE(Open(0)) << out;
+        }
+    }
+    EXPECT_GT(outcomes[ProgramError::OpenBoard], 0);
+    EXPECT_GT(outcomes[ProgramError::ProgramBoard], 0);
+}
+
+}  // namespace
+}  // namespace tessary
