@@ -245,18 +245,20 @@ LineOutcome EnableInput(ParseState& state, std::string_view key, std::string_vie
     return LineOutcome::Applied;
 }
 
-// The plot shows one group of 8 channels: a mask wider than 8 bits names
-// channels that cannot be drawn.
+// The plot shows one group of 8 channels. Bits above the low 8 name no
+// channel of it; stored files carry such masks, so they are dropped, not
+// refused.
 LineOutcome EnableGraph(ParseState& state, std::string_view key, std::string_view value) {
     HexValue mask = ParseHexadecimal(value);
     if (!mask.hasDigits) {
         ReportInvalidNumber(state, key, value);
         return LineOutcome::Failed;
     }
-    if (mask.overflow || mask.value > 0xFF) {
+    if (mask.overflow) {
         ReportOutOfRange(state, key, value);
         return LineOutcome::Failed;
     }
+    if (mask.value > 0xFF) WarnAboutValue(state, key, value) << "is wider than 8 bits; only the low 8 bits are kept\n";
     state.config.plotChannelMask = static_cast<uint8_t>(mask.value);
     return LineOutcome::Applied;
 }

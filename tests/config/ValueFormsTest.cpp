@@ -97,6 +97,9 @@ const ConfigCase kCases[] = {
      [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].groupEnableMask[0], 0xFF); }},
     {"EnableGraphLow8Bits", kOneBoard + "ENABLE_GRAPH 0x81\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.plotChannelMask, 0x81); }},
+    {"EnableGraphWiderKeepsLow8Bits", kOneBoard + "ENABLE_GRAPH 0x1F0\n", 0,
+     "Warning: ENABLE_GRAPH 0x1F0 at line 2 is wider than 8 bits; only the low 8 bits are kept\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.plotChannelMask, 0xF0); }},
 
     // Real.
     {"GateValueReal", kOneBoard + "GATE_VALUE -1.5e2us\n", 0, "",
