@@ -172,16 +172,16 @@ LineOutcome FpioLevel(ParseState& s, std::string_view k, std::string_view v) {
     return SetBoardWord(s, k, v, kIoLevel, &BoardSettings::ioLevel);
 }
 
+// Nothing acts on the gate value, so no value of it is worth refusing a
+// file for: it is kept as the conversion gives it.
 LineOutcome GateValue(ParseState& state, std::string_view key, std::string_view value) {
     if (!state.AnyBoardSelected()) return LineOutcome::Applied;
-    RealValue real = ParseReal(value);
+    const RealValue real = ParseReal(value);
     if (!real.hasDigits) {
-        ReportInvalidNumber(state, key, value);
-        return LineOutcome::Failed;
-    }
-    if (real.overflow || real.underflow) {
-        ReportOutOfRange(state, key, value);
-        return LineOutcome::Failed;
+        WarnAboutValue(state, key, value) << "is not a number; 0 is stored\n";
+    } else if (real.overflow || real.underflow) {
+        WarnAboutValue(state, key, value) << "is outside the single-precision range; " << real.value
+                                          << " is stored\n";
     }
     ForEachSelectedBoard(state, [&](BoardSettings& board) { board.gateValue = real.value; });
     return LineOutcome::Applied;

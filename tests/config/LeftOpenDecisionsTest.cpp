@@ -2,6 +2,7 @@
 // choice open: files without boards, section numbers, long texts, numbers
 // that are not numbers or lie outside what the boards and the program
 // accept, and the values of settings the file leaves out.
+#include <cmath>
 #include <string>
 
 #include "ConfigCases.h"
@@ -87,13 +88,15 @@ const ConfigCase kCases[] = {
      "GATE_WIDTH = 1e9: value out of range at line 2\n", nullptr},
     {"GateWidthBeyondSinglePrecisionRefused", kOneBoard + "GATE_WIDTH 1e39\n", 2,
      "GATE_WIDTH = 1e39: value out of range at line 2\n", nullptr},
-    {"GateValueBeyondSinglePrecisionRefused", kOneBoard + "GATE_VALUE -1e400\n", 2,
-     "GATE_VALUE = -1e400: value out of range at line 2\n", nullptr},
+    {"GateValueBeyondSinglePrecisionIsInfinite", kOneBoard + "GATE_VALUE -1e400\n", 0,
+     "Warning: GATE_VALUE -1e400 at line 2 is outside the single-precision range; -inf is stored\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].gateValue, -HUGE_VALF); }},
     // Huge and tiny are told apart by the magnitude of the number, however
-    // it is written; a value that is not zero but would be stored as 0 is
-    // refused like a huge one.
-    {"GateValueHugeWithNegativeExponentRefused", kOneBoard + "GATE_VALUE 1" + k400Zeros + "e-10\n", 2,
-     "GATE_VALUE = 1" + k400Zeros + "e-10: value out of range at line 2\n", nullptr},
+    // it is written; a gate width that is not zero but would be stored as 0
+    // is refused like a huge one.
+    {"GateValueHugeWithNegativeExponent", kOneBoard + "GATE_VALUE 1" + k400Zeros + "e-10\n", 0,
+     "Warning: GATE_VALUE 1" + k400Zeros + "e-10 at line 2 is outside the single-precision range; inf is stored\n",
+     nullptr},
     {"GateWidthHugeWithNegativeExponentRefusedKeepsTheBoard",
      kOneBoard + "GATE_WIDTH 1\nGATE_WIDTH 1" + k400Zeros + "e-10\n", 2,
      "GATE_WIDTH = 1" + k400Zeros + "e-10: value out of range at line 3\n",
@@ -101,21 +104,24 @@ const ConfigCase kCases[] = {
          EXPECT_EQ(c.boards[0].triggerMode, 0);
          EXPECT_EQ(c.boards[0].gateWidth, 62u);
      }},
-    {"GateValueTinyWithExponentRefused", kOneBoard + "GATE_VALUE 1e-400\n", 2,
-     "GATE_VALUE = 1e-400: value out of range at line 2\n",
+    {"GateValueTinyWithExponent", kOneBoard + "GATE_VALUE 1e-400\n", 0,
+     "Warning: GATE_VALUE 1e-400 at line 2 is outside the single-precision range; 0 is stored\n",
      [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].gateValue, 0.0f); }},
-    {"GateValueTinyWithManyZerosRefused", kOneBoard + "GATE_VALUE 0." + k400Zeros + "1\n", 2,
-     "GATE_VALUE = 0." + k400Zeros + "1: value out of range at line 2\n", nullptr},
-    {"GateValueBelowSinglePrecisionRefused", kOneBoard + "GATE_VALUE -1e-50\n", 2,
-     "GATE_VALUE = -1e-50: value out of range at line 2\n", nullptr},
+    {"GateValueTinyWithManyZeros", kOneBoard + "GATE_VALUE 0." + k400Zeros + "1\n", 0,
+     "Warning: GATE_VALUE 0." + k400Zeros + "1 at line 2 is outside the single-precision range; 0 is stored\n",
+     nullptr},
+    {"GateValueBelowSinglePrecision", kOneBoard + "GATE_VALUE -1e-50\n", 0,
+     "Warning: GATE_VALUE -1e-50 at line 2 is outside the single-precision range; -0 is stored\n", nullptr},
     {"GateWidthTinyRefusedKeepsTriggerMode", kOneBoard + "GATE_WIDTH 2\nGATE_WIDTH 0." + k400Zeros + "1\n", 2,
      "GATE_WIDTH = 0." + k400Zeros + "1: value out of range at line 3\n",
      [](const DaqConfig& c) {
          EXPECT_EQ(c.boards[0].triggerMode, 0);
          EXPECT_EQ(c.boards[0].gateWidth, 125u);
      }},
-    {"ExponentOfManyDigitsRefusedEitherWay", kOneBoard + "GATE_VALUE 1e-99999999999999999999\n", 2,
-     "GATE_VALUE = 1e-99999999999999999999: value out of range at line 2\n", nullptr},
+    {"ExponentOfManyDigitsIsTiny", kOneBoard + "GATE_VALUE 1e-99999999999999999999\n", 0,
+     "Warning: GATE_VALUE 1e-99999999999999999999 at line 2 is outside the single-precision range; "
+     "0 is stored\n",
+     nullptr},
     {"LongFormsOfOrdinaryValuesAreRead",
      kTwoBoards + "GATE_VALUE 1" + k400Zeros + "e-399\n[BOARD 1]\nGATE_VALUE 0." + k400Zeros + "25e402\n", 0, "",
      [](const DaqConfig& c) {
@@ -127,8 +133,9 @@ const ConfigCase kCases[] = {
          EXPECT_EQ(c.boards[0].gateValue, 0.0f);
          EXPECT_EQ(c.boards[0].triggerMode, 1);
      }},
-    {"GateValueWithoutDigitsRefused", kOneBoard + "GATE_VALUE nan\n", 2, "GATE_VALUE = nan: invalid number at line 2\n",
-     nullptr},
+    {"GateValueWithoutDigitsIsZero", kOneBoard + "GATE_VALUE 5\nGATE_VALUE nan\n", 0,
+     "Warning: GATE_VALUE nan at line 3 is not a number; 0 is stored\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].gateValue, 0.0f); }},
 
     {"SettingsLeftOutHaveDefinedValues", "OPEN ETH_R330 host 0x10\n", 0, "",
      [](const DaqConfig& c) {
