@@ -82,6 +82,7 @@ bool ReadDecimalIn(ParseState& state, std::string_view key, std::string_view val
     return true;
 }
 
+constexpr int32_t kInt32Min = INT32_MIN;
 constexpr int32_t kInt32Max = INT32_MAX;
 
 // Output file names are appended to the directory texts directly.
@@ -138,10 +139,14 @@ LineOutcome OutfileHisto(ParseState& s, std::string_view k, std::string_view v) 
     return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::outfileHisto);
 }
 
-// A negative period would never print statistics.
+// A negative period is kept as given: the statistics timer compares it as
+// a huge unsigned number and never fires, which does no harm.
 LineOutcome StatRefresh(ParseState& state, std::string_view key, std::string_view value) {
-    return ReadDecimalIn(state, key, value, 0, kInt32Max, state.config.statRefresh) ? LineOutcome::Applied
-                                                                                       : LineOutcome::Failed;
+    if (!ReadDecimalIn(state, key, value, kInt32Min, kInt32Max, state.config.statRefresh)) return LineOutcome::Failed;
+    if (state.config.statRefresh < 0) {
+        WarnAboutValue(state, key, value) << "is negative; the statistics period never elapses\n";
+    }
+    return LineOutcome::Applied;
 }
 
 // A negative limit would start a new segment on every pass.

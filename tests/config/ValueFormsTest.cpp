@@ -72,8 +72,9 @@ const ConfigCase kCases[] = {
      }},
     {"DecimalExactLimit", kOneBoard + "STAT_REFRESH 2147483647\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, INT32_MAX); }},
-    {"NegativeDecimalBeyond32BitsIsRefused", kOneBoard + "STAT_REFRESH -99999999999\n", 2,
-     "STAT_REFRESH = -99999999999: value out of range at line 2\n", nullptr},
+    {"DecimalClampsToInt32Min", kOneBoard + "STAT_REFRESH -99999999999\n", 0,
+     "Warning: STAT_REFRESH -99999999999 at line 2 is negative; the statistics period never elapses\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, INT32_MIN); }},
     {"ZsThresholdDecimal", kOneBoard + "ZS_THRESHOLD 0016383\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].zsThreshold[7], 16383); }},
 
