@@ -276,11 +276,18 @@ LineOutcome GroupGraph(ParseState& state, std::string_view key, std::string_view
     return LineOutcome::Applied;
 }
 
-// The board compares 14-bit amplitudes with the threshold.
+// The board compares 14-bit amplitudes with the threshold. Stored files
+// write 65535 and the like for "the highest", so a larger value becomes
+// the highest threshold the board has.
 LineOutcome ZsThreshold(ParseState& state, std::string_view key, std::string_view value) {
     if (!state.AnyBoardSelected()) return LineOutcome::Applied;
     int32_t threshold = 0;
-    if (!ReadDecimalIn(state, key, value, 0, kMaxZsThreshold, threshold)) return LineOutcome::Failed;
+    if (!ReadDecimalIn(state, key, value, 0, kInt32Max, threshold)) return LineOutcome::Failed;
+    if (threshold > kMaxZsThreshold) {
+        WarnAboutValue(state, key, value) << "is above " << kMaxZsThreshold << "; " << kMaxZsThreshold
+                                          << " is used\n";
+        threshold = kMaxZsThreshold;
+    }
     ForEachSelectedBoard(state, [&](BoardSettings& board) {
         for (int32_t g = 0; g < kGroupsPerBoard; ++g) {
             if (state.groupSelection == kSelectAll || state.groupSelection == g) {

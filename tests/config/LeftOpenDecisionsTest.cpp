@@ -62,8 +62,10 @@ const ConfigCase kCases[] = {
      [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, -1); }},
     {"NegativeMaxSizeRefused", kOneBoard + "OUTFILE_MAXSIZE -5\n", 2,
      "OUTFILE_MAXSIZE = -5: value out of range at line 2\n", nullptr},
-    {"ZsThresholdAbove14BitsRefused", kOneBoard + "ZS_THRESHOLD 16384\n", 2,
-     "ZS_THRESHOLD = 16384: value out of range at line 2\n", nullptr},
+    {"ZsThresholdAbove14BitsClamped", kOneBoard + "ZS_THRESHOLD 16384\n[GROUP 1]\nZS_THRESHOLD 65535\n", 0,
+     "Warning: ZS_THRESHOLD 16384 at line 2 is above 16383; 16383 is used\n"
+     "Warning: ZS_THRESHOLD 65535 at line 4 is above 16383; 16383 is used\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].zsThreshold[7], 16383); }},
     {"NegativeZsThresholdRefused", kOneBoard + "ZS_THRESHOLD -1\n", 2,
      "ZS_THRESHOLD = -1: value out of range at line 2\n", nullptr},
     {"ZsThresholdWithoutDigitsRefused", kOneBoard + "ZS_THRESHOLD high\n", 2,
