@@ -82,6 +82,7 @@ bool ReadDecimalIn(ParseState& state, std::string_view key, std::string_view val
     return true;
 }
 
+constexpr int32_t kInt32Min = INT32_MIN;
 constexpr int32_t kInt32Max = INT32_MAX;
 
 // Output file names are appended to the directory texts directly.
@@ -138,10 +139,14 @@ LineOutcome OutfileHisto(ParseState& s, std::string_view k, std::string_view v) 
     return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::outfileHisto);
 }
 
-// A negative period would never print statistics.
+// A negative period is kept as given: the statistics timer compares it as
+// a huge unsigned number and never fires, which does no harm.
 LineOutcome StatRefresh(ParseState& state, std::string_view key, std::string_view value) {
-    return ReadDecimalIn(state, key, value, 0, kInt32Max, state.config.statRefresh) ? LineOutcome::Applied
-                                                                                       : LineOutcome::Failed;
+    if (!ReadDecimalIn(state, key, value, kInt32Min, kInt32Max, state.config.statRefresh)) return LineOutcome::Failed;
+    if (state.config.statRefresh < 0) {
+        WarnAboutValue(state, key, value) << "is negative; the statistics period never elapses\n";
+    }
+    return LineOutcome::Applied;
 }
 
 // A negative limit would start a new segment on every pass.
@@ -172,16 +177,16 @@ LineOutcome FpioLevel(ParseState& s, std::string_view k, std::string_view v) {
     return SetBoardWord(s, k, v, kIoLevel, &BoardSettings::ioLevel);
 }
 
+// Nothing acts on the gate value, so no value of it is worth refusing a
+// file for: it is kept as the conversion gives it.
 LineOutcome GateValue(ParseState& state, std::string_view key, std::string_view value) {
     if (!state.AnyBoardSelected()) return LineOutcome::Applied;
-    RealValue real = ParseReal(value);
+    const RealValue real = ParseReal(value);
     if (!real.hasDigits) {
-        ReportInvalidNumber(state, key, value);
-        return LineOutcome::Failed;
-    }
-    if (real.overflow || real.underflow) {
-        ReportOutOfRange(state, key, value);
-        return LineOutcome::Failed;
+        WarnAboutValue(state, key, value) << "is not a number; 0 is stored\n";
+    } else if (real.overflow || real.underflow) {
+        WarnAboutValue(state, key, value) << "is outside the single-precision range; " << real.value
+                                          << " is stored\n";
     }
     ForEachSelectedBoard(state, [&](BoardSettings& board) { board.gateValue = real.value; });
     return LineOutcome::Applied;
@@ -245,18 +250,20 @@ LineOutcome EnableInput(ParseState& state, std::string_view key, std::string_vie
     return LineOutcome::Applied;
 }
 
-// The plot shows one group of 8 channels: a mask wider than 8 bits names
-// channels that cannot be drawn.
+// The plot shows one group of 8 channels. Bits above the low 8 name no
+// channel of it; stored files carry such masks, so they are dropped, not
+// refused.
 LineOutcome EnableGraph(ParseState& state, std::string_view key, std::string_view value) {
     HexValue mask = ParseHexadecimal(value);
     if (!mask.hasDigits) {
         ReportInvalidNumber(state, key, value);
         return LineOutcome::Failed;
     }
-    if (mask.overflow || mask.value > 0xFF) {
+    if (mask.overflow) {
         ReportOutOfRange(state, key, value);
         return LineOutcome::Failed;
     }
+    if (mask.value > 0xFF) WarnAboutValue(state, key, value) << "is wider than 8 bits; only the low 8 bits are kept\n";
     state.config.plotChannelMask = static_cast<uint8_t>(mask.value);
     return LineOutcome::Applied;
 }
@@ -269,11 +276,18 @@ LineOutcome GroupGraph(ParseState& state, std::string_view key, std::string_view
     return LineOutcome::Applied;
 }
 
-// The board compares 14-bit amplitudes with the threshold.
+// The board compares 14-bit amplitudes with the threshold. Stored files
+// write 65535 and the like for "the highest", so a larger value becomes
+// the highest threshold the board has.
 LineOutcome ZsThreshold(ParseState& state, std::string_view key, std::string_view value) {
     if (!state.AnyBoardSelected()) return LineOutcome::Applied;
     int32_t threshold = 0;
-    if (!ReadDecimalIn(state, key, value, 0, kMaxZsThreshold, threshold)) return LineOutcome::Failed;
+    if (!ReadDecimalIn(state, key, value, 0, kInt32Max, threshold)) return LineOutcome::Failed;
+    if (threshold > kMaxZsThreshold) {
+        WarnAboutValue(state, key, value) << "is above " << kMaxZsThreshold << "; " << kMaxZsThreshold
+                                          << " is used\n";
+        threshold = kMaxZsThreshold;
+    }
     ForEachSelectedBoard(state, [&](BoardSettings& board) {
         for (int32_t g = 0; g < kGroupsPerBoard; ++g) {
             if (state.groupSelection == kSelectAll || state.groupSelection == g) {

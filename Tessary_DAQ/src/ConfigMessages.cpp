@@ -28,4 +28,8 @@ void ReportTextTooLong(ParseState& state, std::string_view key, int maxLength) {
                    << '\n';
 }
 
+std::ostream& WarnAboutValue(ParseState& state, std::string_view key, std::string_view value) {
+    return state.messages << "Warning: " << key << ' ' << value << " at line " << state.lineNumber << ' ';
+}
+
 }  // namespace tessary

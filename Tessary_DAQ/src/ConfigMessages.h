@@ -1,6 +1,7 @@
 // The messages of the configuration parser, word for word.
 #pragma once
 
+#include <ostream>
 #include <string_view>
 
 #include "ConfigParseState.h"
@@ -22,5 +23,10 @@ void ReportOutOfRange(ParseState& state, std::string_view key, std::string_view 
 
 // Text value that does not fit its field.
 void ReportTextTooLong(ParseState& state, std::string_view key, int maxLength);
+
+// Starts a warning about a value that is taken in an adjusted form:
+// "Warning: KEY VALUE at line N "; the caller says what is kept and ends
+// the line.
+std::ostream& WarnAboutValue(ParseState& state, std::string_view key, std::string_view value);
 
 }  // namespace tessary

@@ -120,12 +120,18 @@ KeyResult ApplyOpenLine(ParseState& state, const LineTokens& tokens) {
     }
     // The token after the required arguments is the optional base address.
     // One that begins with '#' is a trailing comment: no base address (0),
-    // and what follows it is surplus. Any other word there is refused like
-    // every number without digits: it is more likely a mistyped address
-    // than a remark.
+    // and what follows it is surplus. Stored files also hold other words
+    // there (board names, remarks); such a word gives base address 0 too,
+    // with a warning, since it might be a mistyped address.
     if (connection->optionalBaseAddress && tokens.Has(used)) {
-        if (!IsCommentMark(tokens[used]) && !ReadAddress(state, tokens[used], board.baseAddress)) {
-            return KeyResult{LineOutcome::Failed, used + 1};
+        const std::string_view text = tokens[used];
+        if (!IsCommentMark(text)) {
+            if (!ParseBaseAddress(text).hasDigits) {
+                WarnAboutValue(state, kOpenKey, text)
+                    << "is not a base address; the board is added with base address 0\n";
+            } else if (!ReadAddress(state, text, board.baseAddress)) {
+                return KeyResult{LineOutcome::Failed, used + 1};
+            }
         }
         ++used;
     }

@@ -79,12 +79,8 @@ int CheckComplete(ParseState& state) {
                        << " characters: set OUTFILE_PATH\n";
         return kConfigParsingError;
     }
-    // Without a board there is nothing to read and no board to size the
-    // readout buffer by.
-    if (state.config.boardCount == 0) {
-        state.messages << "No OPEN line in the configuration file: at least one board is needed\n";
-        return kConfigParsingError;
-    }
+    // A file without boards is still a readable file: boardCount 0 tells
+    // the caller, which refuses it before touching anything.
     return kConfigOk;
 }
 

@@ -30,7 +30,9 @@ int OpenConfigFile(std::string_view path, std::ifstream& file, std::ostream& mes
 // kConfigOk when the whole text was read without error; kConfigParsingError
 // at the first error, with the message naming it. Warnings and lines
 // ignored for a missing value do not change the result. Fields set by lines
-// before an error stay set.
+// before an error stay set. A text without any accepted OPEN line is no
+// error: it leaves boardCount 0, and running without a board is for the
+// caller to refuse.
 int ParseConfig(std::istream& input, std::string_view userFolder, DaqConfig& config, std::ostream& messages);
 
 }  // namespace tessary

@@ -171,12 +171,15 @@ RealValue ParseReal(std::string_view text) {
     // trigger mode).
     const int64_t magnitude = LeadingDigitExponent(integer, fraction, exponent);
     constexpr int kFloatMaxExponent = std::numeric_limits<float>::max_exponent10;  // 38
+    const float infinity = std::numeric_limits<float>::infinity();
     if (magnitude > kFloatMaxExponent) {
         result.overflow = true;
+        result.value = negative ? -infinity : infinity;
         return result;
     }
     if (magnitude < -2 * kFloatMaxExponent) {
         result.underflow = true;
+        result.value = negative ? -0.0f : 0.0f;
         return result;
     }
     std::string number;
@@ -192,6 +195,7 @@ RealValue ParseReal(std::string_view text) {
     (void)end;
     if (error != std::errc() || std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) {
         result.overflow = true;
+        result.value = negative ? -infinity : infinity;
         return result;
     }
     result.value = static_cast<float>(value);

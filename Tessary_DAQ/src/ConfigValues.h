@@ -39,8 +39,9 @@ AddressValue ParseBaseAddress(std::string_view text);
 
 // Floating-point number in decimal notation with optional exponent, as a
 // single-precision value. A magnitude beyond single precision is marked as
-// overflow, a value that is not zero but would be stored as 0 as underflow;
-// both are decided by the number's magnitude, however it is written.
+// overflow (the value is then infinity with the number's sign), a value
+// that is not zero but would be stored as 0 as underflow (the value is then
+// 0); both are decided by the number's magnitude, however it is written.
 struct RealValue {
     float value = 0.0f;
     bool hasDigits = false;

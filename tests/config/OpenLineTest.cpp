@@ -139,9 +139,10 @@ const ConfigCase kCases[] = {
     {"CommentInPlaceOfRequiredBaseAddressRefused", "OPEN USB_R330 0 # none\n", 2,
      "OPEN = #: invalid number at line 1\n", [](const DaqConfig& c) { EXPECT_EQ(c.boardCount, 0); }},
     {"CommentInPlaceOfNodeRefused", "OPEN PCI 0 # node\n", 2, "OPEN = #: invalid number at line 1\n", nullptr},
-    // A word in the optional base address is taken for a mistyped address.
-    {"OptionalBaseAddressWordRefused", "OPEN USB 0\nOPEN USB 1 boardB\n", 2,
-     "OPEN = boardB: invalid number at line 2\n", [](const DaqConfig& c) { EXPECT_EQ(c.boardCount, 1); }},
+    {"OptionalBaseAddressWordIsNoAddress", "OPEN USB 0\nOPEN PCI 1 2 boardB spare\n", 0,
+     "Warning: OPEN boardB at line 2 is not a base address; the board is added with base address 0\n"
+     "WARNING: too many arguments in OPEN. the first exceeding argument is spare\n",
+     [](const DaqConfig& c) { ExpectBoard(c.boards[1], 1, 1, 2, 0); }},
     {"BaseAddressBeyond32BitsRefused", "OPEN USB 0 0x100000000\n", 2,
      "OPEN = 0x100000000: value out of range at line 1\n", nullptr},
 };

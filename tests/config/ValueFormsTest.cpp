@@ -72,8 +72,9 @@ const ConfigCase kCases[] = {
      }},
     {"DecimalExactLimit", kOneBoard + "STAT_REFRESH 2147483647\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, INT32_MAX); }},
-    {"NegativeDecimalBeyond32BitsIsRefused", kOneBoard + "STAT_REFRESH -99999999999\n", 2,
-     "STAT_REFRESH = -99999999999: value out of range at line 2\n", nullptr},
+    {"DecimalClampsToInt32Min", kOneBoard + "STAT_REFRESH -99999999999\n", 0,
+     "Warning: STAT_REFRESH -99999999999 at line 2 is negative; the statistics period never elapses\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, INT32_MIN); }},
     {"ZsThresholdDecimal", kOneBoard + "ZS_THRESHOLD 0016383\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].zsThreshold[7], 16383); }},
 
@@ -97,6 +98,9 @@ const ConfigCase kCases[] = {
      [](const DaqConfig& c) { EXPECT_EQ(c.boards[0].groupEnableMask[0], 0xFF); }},
     {"EnableGraphLow8Bits", kOneBoard + "ENABLE_GRAPH 0x81\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.plotChannelMask, 0x81); }},
+    {"EnableGraphWiderKeepsLow8Bits", kOneBoard + "ENABLE_GRAPH 0x1F0\n", 0,
+     "Warning: ENABLE_GRAPH 0x1F0 at line 2 is wider than 8 bits; only the low 8 bits are kept\n",
+     [](const DaqConfig& c) { EXPECT_EQ(c.plotChannelMask, 0xF0); }},
 
     // Real.
     {"GateValueReal", kOneBoard + "GATE_VALUE -1.5e2us\n", 0, "",
