@@ -146,6 +146,10 @@ TEST_F(ProgramRunTest, ErrorExitsTellWhatFailedAndLeaveTheBoardsAsTheyShould) {
         TearDown();
     }
 
+    WriteConfig("[COMMON]\nSTAT_REFRESH 100\n");
+    EXPECT_EQ(Run({}), ProgramError::Parsing);
+    EXPECT_NE(out.find("opens no board: it needs at least one OPEN line\n\aParsing Error\n"), std::string::npos) << out;
+
     EXPECT_EQ(Run({}, folder.File("missing.txt")), ProgramError::ConfigNotFound);
     EXPECT_EQ(out.substr(out.find("Open configuration file")),
               "Open configuration file " + folder.File("missing.txt") +
