@@ -1,6 +1,8 @@
 // Replays fuzz inputs without libFuzzer: each file named on the command line,
 // or each file of each directory named, is copied into a buffer of exactly
 // its size (so a sanitizer catches any read past the end) and run once.
+// A target's LLVMFuzzerInitialize, when it has one, runs first, as under
+// libFuzzer; like libFuzzer's, the replay's own messages go to standard error.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
 namespace {
 
@@ -29,6 +32,7 @@ int RunFile(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     int inputs = 0;
     int failures = 0;
     for (int i = 1; i < argc; ++i) {
@@ -48,6 +52,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no fuzz inputs found\n");
         return 1;
     }
-    std::printf("%d inputs replayed\n", inputs);
+    std::fprintf(stderr, "%d inputs replayed\n", inputs);
     return failures == 0 ? 0 : 1;
 }

@@ -7,8 +7,9 @@
  * handle that an open call hands out (0 to 99).
  *
  * The library reaches the boards only through the communication library
- * DrelmComm, which is loaded dynamically, so a different implementation of
- * it can be dropped in without relinking.
+ * DrelmComm, linked at load time: this library is linked against the shared
+ * library libDrelmComm.so, which the dynamic loader loads along with it, so
+ * another build of it under that name can take its place without relinking.
  */
 #ifndef DRELM_TESSARY_LIB_H
 #define DRELM_TESSARY_LIB_H
@@ -293,7 +294,8 @@ DRELM_TSY_API int32_t DRELM_TSY_FreeReadoutBuffer(void **buffer);
  * 0; -5 handle not open or -3 null pointer (nothing stored through
  * bytesRead); otherwise the count is stored, 0 on every failure:
  * -1 a block read failed, or the link kept answering with no data (-23
- * instead when less room than one largest event was left);
+ * instead when less room was left than the largest event of the board's
+ * form: 22 words with 32 channels, 40 with 64);
  * -10 mode 3 size read failed; -23 buffer full before the board ended the
  * transfer, or a mode 3 event larger than the buffer (nothing read);
  * -99 modes 1, 2, 4 and 5; -2 any other mode. */
@@ -325,16 +327,55 @@ DRELM_TSY_API int32_t DRELM_TSY_GetDeadTime(int32_t handle, uint32_t *value);
 
 /* ======================================================================
  * Offset and calibration tables
+ * Every function answers -5 for a handle that names no open board, before
+ * anything else. Table files are text files in the given directory, read
+ * at most 19 characters at a time (a longer line counts as several); a
+ * line without a number repeats the value before it. A missing file is no
+ * failure: a warning goes to standard output. Only one table job uses the
+ * flash at a time in the process; the others wait for it.
  * ====================================================================== */
 
+/* Stores the offset table in the board's flash, from directory/
+ * DAC_Offset_NEG.txt and DAC_Offset_POS.txt: one hexadecimal 16-bit value
+ * per line, line g for group g (0 to 7), later lines ignored. A missing file
+ * leaves its half of every group 0.
+ * 0; -5; -3 directory NULL; -1 the flash chip did not identify (nothing
+ * erased or written); -18 the chip never reported ready while the table's
+ * page was erased or written. */
 DRELM_TSY_API int32_t DRELM_TSY_UploadOffsetToFlash(int32_t handle, const char *directory);
+/* Stores every calibration table of the board in its flash, one page per
+ * table: for sign NEG then POS, kind DACDU then DACUD and each channel of
+ * the board, the file directory/<kind>_<channel>_<sign>.txt, one decimal
+ * value per line (rounded, low 14 bits kept; the first 4096 lines count). A
+ * missing file stores a table of zeros.
+ * 0; -5; -3 directory NULL; -1 the flash chip did not identify (nothing
+ * erased or written); -18 the chip never reported ready while a page was
+ * erased or written (the upload stops there: tables before it are stored,
+ * later ones untouched). */
 DRELM_TSY_API int32_t DRELM_TSY_UploadCalibToFlash(int32_t handle, const char *directory);
 /* Loads the offset table from the flash into the groups' DC-offset
  * registers, 10 ms apart, each once its group is idle (a busy group would
  * drop the offset). 0; -5; -1 the flash could not be read, a status read or
  * a write failed, or a group stayed busy (later groups keep their offsets). */
 DRELM_TSY_API int32_t DRELM_TSY_LoadOffset(int32_t handle);
+/* Loads every calibration table of the board from its flash into the
+ * board (one load word per entry, 32 to a list write), then sets bit 0 of
+ * 0x80E4 to record the load. When that bit is already set, loads nothing
+ * and returns 0.
+ * 0; -5; -10 reading 0x80E4 failed (nothing loaded); -1 the flash chip did
+ * not identify or a table page could not be read; -11 a list write failed;
+ * after -1 and -11 the tables sent so far stay and bit 0 stays clear, so
+ * that the next call loads them all again; otherwise the status of setting
+ * bit 0: -10 its read failed, -11 its write failed. */
 DRELM_TSY_API int32_t DRELM_TSY_LoadCalibration(int32_t handle);
+/* Loads the calibration tables straight from the text files, named as for
+ * DRELM_TSY_UploadCalibToFlash, into the board without the flash: one load
+ * word per line, 32 to a list write; a last batch of fewer than 32 words is
+ * not sent. A missing file leaves that table as it was; a file of more than
+ * 4096 lines prints a message and its further lines are ignored. Neither
+ * reads nor sets bit 0 of 0x80E4.
+ * 0; -5; -3 directory NULL; -11 a list write failed (nothing more is sent;
+ * the tables sent so far stay). */
 DRELM_TSY_API int32_t DRELM_TSY_LoadCalibrationFromFiles(int32_t handle, const char *directory);
 
 #ifdef __cplusplus

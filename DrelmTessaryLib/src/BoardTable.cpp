@@ -1,26 +1,31 @@
 #include "BoardTable.h"
 
-#include <new>
-
 namespace drelm::tsy {
 namespace {
 
-BoardEntry* MakeTable() {
-    // Placement into static storage that is never destroyed.
-    alignas(BoardEntry) static unsigned char storage[sizeof(BoardEntry) * kMaxBoards];
-    auto* table = reinterpret_cast<BoardEntry*>(storage);
-    for (int i = 0; i < kMaxBoards; ++i) new (&table[i]) BoardEntry();
-    return table;
-}
+// Holds the entries without ever destroying them: its destructor does
+// nothing, so a thread still calling in during exit finds every entry and
+// its lock intact.
+union NeverDestroyed {
+    NeverDestroyed() : entries() {}
+    ~NeverDestroyed() {}
+    BoardEntry entries[kMaxBoards];
+};
 
-BoardEntry* const g_table = MakeTable();
+// Built on first use rather than by a static initialiser of this file, so
+// that a static initialiser elsewhere (in this library or in a program) that
+// reaches a board never finds the table unbuilt.
+BoardEntry* Table() {
+    static NeverDestroyed table;
+    return table.entries;
+}
 
 }  // namespace
 
-BoardEntry& Board(int32_t index) { return g_table[index]; }
+BoardEntry& Board(int32_t index) { return Table()[index]; }
 
 bool IsOpen(int32_t handle) {
-    return static_cast<uint32_t>(handle) < static_cast<uint32_t>(kMaxBoards) && g_table[handle].inUse == 1;
+    return static_cast<uint32_t>(handle) < static_cast<uint32_t>(kMaxBoards) && Table()[handle].inUse == 1;
 }
 
 }  // namespace drelm::tsy

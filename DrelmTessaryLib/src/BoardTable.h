@@ -30,8 +30,9 @@ struct BoardEntry {
     std::recursive_mutex lock;
 };
 
-// Lives for the whole process and is never torn down, so that a late call
-// from another thread during exit never meets a destroyed mutex.
+// The table is built on the first call, whenever that comes (a static
+// initialiser included), and is never torn down, so that a late call from
+// another thread during exit never meets a destroyed mutex.
 BoardEntry& Board(int32_t index);
 
 // True when the handle lies in 0..99 and names an open board.

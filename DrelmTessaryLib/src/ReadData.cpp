@@ -18,9 +18,11 @@ constexpr uint32_t kMaxWordsPerRead = 0x200000;
 // A link that keeps answering "more may follow" without moving a word would
 // otherwise hold the board's lock forever.
 constexpr int kMaxEmptyReads = 100;
-// The largest event: a 4-word header and four full 16-channel blocks. When
-// less room than that is left, empty reads mean the next event does not fit.
-constexpr uint32_t kLargestEventWords = 4 + 4 * 9;
+// Words of an event header and of a full 16-channel block (its header word
+// and 8 amplitude words), and the most blocks an event of this family has.
+constexpr uint32_t kEventHeaderWords = 4;
+constexpr uint32_t kFullBlockWords = 9;
+constexpr uint32_t kMostBlocks = 4;
 
 struct Transfer {
     int32_t status;
@@ -28,6 +30,14 @@ struct Transfer {
 };
 
 constexpr Transfer Failed(int32_t status) { return {status, 0}; }
+
+// The largest event this board sends: the header and one full block per 16
+// channels (22 words on a 32-channel form, 40 on a 64-channel one). A board
+// of a form not known here counts as the widest.
+uint32_t LargestEventWords(const BoardEntry& entry) {
+    const uint32_t blocks = entry.channelCount > 0 ? static_cast<uint32_t>(entry.channelCount) / 16 : kMostBlocks;
+    return kEventHeaderWords + kFullBlockWords * blocks;
+}
 
 // Words the link claims to have moved, checked against what it was asked for.
 bool Plausible(int32_t moved, uint32_t asked) { return moved >= 0 && static_cast<uint32_t>(moved) <= asked; }
@@ -48,8 +58,10 @@ Transfer ReadUntilEnd(const BoardEntry& entry, uint8_t* buffer) {
         bytes += 4 * static_cast<uint32_t>(moved);
         if (status == DRELM_COMM_END_OF_TRANSFER) return {DRELM_TSY_Success, bytes};
         emptyReads = moved == 0 ? emptyReads + 1 : 0;
+        // With less room left than this board's largest event, the empty
+        // reads may mean that the next event does not fit.
         if (emptyReads == kMaxEmptyReads)
-            return Failed(room < kLargestEventWords ? DRELM_TSY_OutOfMemory : DRELM_TSY_GenericError);
+            return Failed(room < LargestEventWords(entry) ? DRELM_TSY_OutOfMemory : DRELM_TSY_GenericError);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BoardTable.h"
 #include "EmulatedBoards.h"
 #include "EventWords.h"
 
@@ -206,6 +207,37 @@ TEST_F(ReadoutTest, ModeZeroGivesUpOnALinkThatNeverDelivers) {
     const std::vector<Access> traffic = Traffic();
     EXPECT_EQ(traffic.size(), 100u);
     for (const Access& a : traffic) EXPECT_EQ(a.op, Op::BlockRead);
+}
+
+// A link that stops delivering with less room left than the board's own
+// largest event (22 words on 32 channels, 40 on 64) may be holding back an
+// event that does not fit: -23; with more room left it has just failed: -1.
+TEST_F(ReadoutTest, ModeZeroStuckLinkWeighsTheRoomAgainstTheBoardsLargestEvent) {
+    struct Case {
+        int32_t channels;
+        uint32_t roomWords;
+        int32_t status;
+    };
+    const Case cases[] = {
+        {32, 30, DRELM_TSY_GenericError}, {32, 21, DRELM_TSY_OutOfMemory}, {64, 30, DRELM_TSY_OutOfMemory}};
+    std::vector<uint32_t> buffer(40);
+    for (int32_t link = 0; link < 3; ++link) {
+        const Case& c = cases[link];
+        SCOPED_TRACE(link);
+        drelm::emu::BoardConfig config;
+        config.channels = c.channels;
+        const int32_t handle = OpenBoard(link, &config);
+        // The emulator fills whatever room it is asked for, so the room a
+        // short read would leave is set as the board's bound instead.
+        drelm::tsy::Board(handle).readoutBufferSize = c.roomWords * 4;
+        Fault stuck = FaultOn(Op::BlockRead, 0);
+        stuck.count = 0;
+        const int id = AddFault(stuck);
+        uint32_t bytes = 0xDEAD;
+        EXPECT_EQ(DRELM_TSY_ReadData(handle, 0, buffer.data(), &bytes), c.status);
+        EXPECT_EQ(bytes, 0u);
+        drelm::emu::RemoveFault(id);
+    }
 }
 
 TEST_F(ReadoutTest, ModeThreeReadsOneEventOfTheAnnouncedSize) {
