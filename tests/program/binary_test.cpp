@@ -50,7 +50,7 @@ TEST_F(BinaryTest, OptionsAndExitStatuses) {
 }
 
 TEST_F(BinaryTest, ScriptedRunWithPipedKeys) {
-    EXPECT_EQ(Shell("(sleep 0.5; printf s; sleep 1.2; printf q) | " + env + kProgram + " " + folder.File("config.txt")),
+    EXPECT_EQ(Shell("(sleep 1; printf s; sleep 2; printf q) | " + env + kProgram + " " + folder.File("config.txt")),
               0);
     EXPECT_NE(out.find("Acquisition started\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Detected trigger rate  : "), std::string::npos) << out;
