@@ -54,23 +54,32 @@ int32_t DRELM_TSY_LoadCalibration(int32_t handle) {
         if (BoardReadRegister(handle, kCalibrationLoaded, &loaded) != 0) return DRELM_TSY_ReadFailed;
         if (loaded & 1u) return DRELM_TSY_Success;
         {
-            const auto session = FlashSession();
             // Tables from a flash that can't be read would be garbage in the board.
+            const auto session = FlashSession();
             if (IdentifyTableFlash(handle) != 0) return DRELM_TSY_GenericError;
-            const int32_t link = Board(handle).linkHandle;
-            const int32_t channels = TableChannels(handle);
-            uint8_t page[kFlashReadLength];
-            for (int sign : {kSignNeg, kSignPos}) {
-                for (int kind : {kKindDacDU, kKindDacUD}) {
-                    for (int ch = 0; ch < channels; ++ch) {
+        }
+        const int32_t link = Board(handle).linkHandle;
+        const int32_t channels = TableChannels(handle);
+        uint8_t page[kFlashReadLength];
+        for (int sign : {kSignNeg, kSignPos}) {
+            for (int kind : {kKindDacDU, kKindDacUD}) {
+                for (int ch = 0; ch < channels; ++ch) {
+                    {
+                        // The flash is held for the page read only, so that boards
+                        // load side by side: the load words, most of the time, need
+                        // no flash. Another board's job may have identified its own
+                        // chip meanwhile: then this one is identified again.
+                        const auto session = FlashSession();
+                        if (!FlashIdentifiedFor(handle) && IdentifyTableFlash(handle) != 0)
+                            return DRELM_TSY_GenericError;
                         if (FlashReadPage(handle, CalibrationAddress(sign, kind, ch), page) != 0)
                             return DRELM_TSY_GenericError;
-                        LoadBatch batch(link, ch);
-                        DecodeStaircase(page, sign, [&](uint32_t entry, uint32_t value) {
-                            batch.Add(LoadWord(entry, kind, sign, ch, value));
-                        });
-                        if (batch.Failed()) return DRELM_TSY_WriteFailed;
                     }
+                    LoadBatch batch(link, ch);
+                    DecodeStaircase(page, sign, [&](uint32_t entry, uint32_t value) {
+                        batch.Add(LoadWord(entry, kind, sign, ch, value));
+                    });
+                    if (batch.Failed()) return DRELM_TSY_WriteFailed;
                 }
             }
         }

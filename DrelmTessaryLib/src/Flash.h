@@ -45,7 +45,14 @@ struct FlashState {
     int32_t flashIdentified = 0;
     uint8_t flashDeviceId = 0;
     uint16_t flashPageSize = 528;
+    // Whose chip the state describes (board handle and its link), so that a
+    // job can tell when another board's job identified its own chip since.
+    int32_t identifiedBoard = -1;
+    int32_t identifiedLink = -1;
 };
+
+// The state describes the chip of this board.
+bool FlashIdentifiedFor(int32_t board);
 
 // The process-wide flash state, for tests and tools that look at it.
 const FlashState& CurrentFlashState();

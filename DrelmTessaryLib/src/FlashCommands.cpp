@@ -69,6 +69,10 @@ int32_t PageCommand(int32_t board, uint8_t opcode, uint16_t page) {
 
 const FlashState& CurrentFlashState() { return g_state; }
 
+bool FlashIdentifiedFor(int32_t board) {
+    return g_state.flashIdentified && g_state.identifiedBoard == board && g_state.identifiedLink == Link(board);
+}
+
 uint32_t FlashAddressField(uint32_t page, uint32_t offset) {
     const Chip& chip = CurrentChip();
     return ((page % chip.pageCount) << chip.pageShift) | (offset & ((1u << chip.pageShift) - 1));
@@ -83,6 +87,8 @@ int32_t FlashIdentify(int32_t board) {
     const uint8_t id = Receive(board);
     Control(board, kFlashRelease);
     g_state.flashDeviceId = id;
+    g_state.identifiedBoard = board;
+    g_state.identifiedLink = Link(board);
     for (const Chip& chip : kChips) {
         if (chip.deviceId == id) {
             g_state.flashPageSize = chip.pageSize;

@@ -21,6 +21,7 @@
 #include "Paths.h"
 #include "Signals.h"
 #include "Statistics.h"
+#include "TableLoading.h"
 #include "Timers.h"
 
 namespace tessary {
@@ -152,7 +153,10 @@ ProgramError Session::Start(const ProgramOptions& options) {
     } catch (const std::bad_alloc&) {
         return ProgramError::Memory;
     }
-    // Stage B, the offset and calibration tables and the plotter, comes here.
+    // Stage B: the boards' offset and calibration tables, then the plotter.
+    std::fputs("Calibration upload\n", out_);
+    std::fflush(out_);
+    if (const ProgramError e = LoadBoardTables(handles_.data(), Boards()); e != ProgramError::None) return e;
 
     std::fputs("[s] start/stop the acquisition, [q] quit, [space key] help\n", out_);
     std::fflush(out_);

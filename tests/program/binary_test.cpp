@@ -24,7 +24,8 @@ const std::string kProgram = std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ
 
 struct BinaryTest : ::testing::Test {
     void SetUp() override {
-        std::ofstream(folder.File("boards.txt")) << "[usb 0]\ntrigger_rate_hz = 5000\n";
+        std::ofstream(folder.File("boards.txt"))
+            << "[usb 0]\ntrigger_rate_hz = 5000\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n";
         std::ofstream(folder.File("config.txt")) << "OPEN USB 0\n[COMMON]\nSTAT_REFRESH 300\nPOLARITY NEGATIVE\n";
         env = "HOME=" + folder.path().string() + " DRELM_EMULATOR_SETTINGS=" + folder.File("boards.txt") + " ";
     }
