@@ -19,6 +19,7 @@
 #include "Keyboard.h"
 #include "Output.h"
 #include "Paths.h"
+#include "Plotter.h"
 #include "Signals.h"
 #include "Statistics.h"
 #include "TableLoading.h"
@@ -43,6 +44,7 @@ private:
     ProgramError PrintBoardInfo();
     ProgramError AllocateBuffers();
     ProgramError ReadBoard(int k);
+    void PlotIfDue(int k, uint32_t count);
     int Boards() const { return config_->boardCount; }
 
     platform::KeyInput& keys_;
@@ -56,6 +58,7 @@ private:
     // so that no board's transfer can outgrow the buffer it is read into.
     std::vector<void*> buffers_;
     std::vector<EventRecord> events_;
+    Plotter plotter_;
     bool boardsOpened_ = false;
     int64_t keyStamp_ = 0, statStamp_ = 0, noDataStamp_ = 0;
 };
@@ -157,6 +160,9 @@ ProgramError Session::Start(const ProgramOptions& options) {
     std::fputs("Calibration upload\n", out_);
     std::fflush(out_);
     if (const ProgramError e = LoadBoardTables(handles_.data(), Boards()); e != ProgramError::None) return e;
+    std::fputs("Open plotter\n", out_);
+    std::fflush(out_);
+    if (const ProgramError e = OpenPlotter(plotter_, *config_, userFolder_, out_); e != ProgramError::None) return e;
 
     std::fputs("[s] start/stop the acquisition, [q] quit, [space key] help\n", out_);
     std::fflush(out_);
@@ -179,8 +185,9 @@ ProgramError Session::ReadBoard(int k) {
         if (config.acquisitionRunning &&
             (PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, statStamp_) || config.plotRequested)) {
             PrintStatisticsBlock(out_, k, handles_[k], platform::TimeNowMs(), current_[k], previous_[k], config);
+            PlotIfDue(k, count);
+            // Stage C's histogram files come here.
             std::fflush(out_);
-            // Stage C, the plot and the histogram files, comes here.
         }
         // Stage D, the raw and list files, comes here.
     } else if (config.acquisitionRunning && PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, noDataStamp_)) {
@@ -192,6 +199,21 @@ ProgramError Session::ReadBoard(int k) {
     }
     // Stage E, the segment changes, comes here.
     return ProgramError::None;
+}
+
+// Stage C: the plotted board's spectra, periodically or once on request.
+void Session::PlotIfDue(int k, uint32_t count) {
+    DaqConfig& config = *config_;
+    if (!(config.periodicPlot || config.plotRequested) || k != config.plotBoard) return;
+    std::fputs("Last plotted event\n", out_);
+    // A batch that decoded to no event has none to show.
+    if (count > 0) {
+        std::fprintf(out_, "Trigger index          :      %u\n", events_[0].triggerIndex);
+        std::fprintf(out_, "Event timestamp        : %llu ns\n",
+                     static_cast<unsigned long long>(events_[0].timestamp * 8));
+    }
+    PlotSpectra(plotter_, config, current_[k], out_);
+    config.plotRequested = 0;
 }
 
 ProgramError Session::Loop() {
@@ -221,7 +243,8 @@ void Session::Shutdown(ProgramError error) {
     const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
-    // Stage F, closing the output files and the plotter, comes here.
+    // Stage F: the output files, then the plotter.
+    ClosePlotter(plotter_);
     for (void*& buffer : buffers_)
         if (buffer) DRELM_TSY_FreeReadoutBuffer(&buffer), buffer = nullptr;
     if (touchBoards)

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -26,7 +27,11 @@ struct BinaryTest : ::testing::Test {
     void SetUp() override {
         std::ofstream(folder.File("boards.txt"))
             << "[usb 0]\ntrigger_rate_hz = 5000\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n";
-        std::ofstream(folder.File("config.txt")) << "OPEN USB 0\n[COMMON]\nSTAT_REFRESH 300\nPOLARITY NEGATIVE\n";
+        std::ofstream(folder.File("config.txt")) << "OPEN USB 0\n[COMMON]\nSTAT_REFRESH 300\nPOLARITY NEGATIVE\nGNUPLOT_PATH "
+                                                  << folder.path().string() << "/\n";
+        // A plotter that takes the commands and draws nothing.
+        std::ofstream(folder.File("pgnuplot")) << "#!/bin/sh\ncat > /dev/null\n";
+        std::filesystem::permissions(folder.File("pgnuplot"), std::filesystem::perms::owner_all);
         env = "HOME=" + folder.path().string() + " DRELM_EMULATOR_SETTINGS=" + folder.File("boards.txt") + " ";
     }
     // Runs a shell command line; returns its exit status, its output in `out`.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -65,6 +66,9 @@ struct ProgramRunTest : ::testing::Test {
                "[usb 1]\nchannels = 32\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n";
         setenv("DRELM_EMULATOR_SETTINGS", folder.File("boards.txt").c_str(), 1);
         setenv("HOME", folder.path().c_str(), 1);
+        // A plotter that takes the commands and draws nothing.
+        std::ofstream(folder.File("pgnuplot")) << "#!/bin/sh\ncat > /dev/null\n";
+        std::filesystem::permissions(folder.File("pgnuplot"), std::filesystem::perms::owner_all);
         unsetenv("USERPROFILE");
         drelm::emu::ResetEmulator();
         WriteConfig(kConfig);
@@ -75,7 +79,9 @@ struct ProgramRunTest : ::testing::Test {
         drelm::emu::ResetEmulator();
         unsetenv("DRELM_EMULATOR_SETTINGS");
     }
-    void WriteConfig(const std::string& text) { std::ofstream(folder.File("config.txt")) << text; }
+    void WriteConfig(const std::string& text) {
+        std::ofstream(folder.File("config.txt")) << text << "[COMMON]\nGNUPLOT_PATH " << folder.path().string() << "/\n";
+    }
 
     // Runs the program on config.txt with `keys`; its messages land in `out`.
     ProgramError Run(std::vector<std::pair<int64_t, int>> keys, std::string path = "") {
