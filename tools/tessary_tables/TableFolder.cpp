@@ -36,7 +36,8 @@ std::string Ranges(const std::vector<int>& channels) {
 
 std::string FolderProblem(const std::string& directory) {
     struct stat info {};
-    if (::stat(directory.c_str(), &info) != 0) return std::string("cannot read the folder (") + std::strerror(errno) + ")";
+    if (::stat(directory.c_str(), &info) != 0)
+        return std::string("cannot read the folder (") + std::strerror(errno) + ")";
     if (!S_ISDIR(info.st_mode)) return "not a folder";
     return "";
 }

@@ -147,7 +147,8 @@ bool CheckFiles(const char* verb, int board, int32_t handle, const std::string& 
     if (!Report("reading the channel count", board, DRELM_TSY_GetMaxChannels(handle, &channels))) return false;
     *files = FindTableFiles(dir, channels, offsets);
     if (files->present == 0) {
-        std::fprintf(stderr, "board %d: %s %s: refused, the folder holds none of the board's table files; nothing was %s\n",
+        std::fprintf(stderr,
+                     "board %d: %s %s: refused, the folder holds none of the board's table files; nothing was %s\n",
                      board, verb, dir.c_str(), offsets ? "written" : "loaded");
         return false;
     }
