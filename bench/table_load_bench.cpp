@@ -1,7 +1,12 @@
-// How long a calibration load from the flash takes on a 64-channel emulated
-// board: 4 x 64 tables of 4096 entries, a million load words in list writes
-// of 32. The emulator's link has no pacing, so this measures the library and
-// the emulator's register path.
+// How long the table loads from the flash take on a 64-channel emulated
+// board: the calibration load is 4 x 64 tables of 4096 entries, a million
+// load words in list writes of 32; the offset load writes 8 groups, 10 ms
+// apart. Each runs on two links:
+//   unlimited_link  no latency, no bandwidth limit, a flash chip that is
+//                   never busy: the library and the emulator's register path;
+//   usb_link        the emulator's USB link (its per-operation latency and
+//                   bandwidth) and its flash chip's page times: what a
+//                   board on USB costs.
 #include <benchmark/benchmark.h>
 
 #include "DrelmEmulator.h"
@@ -9,10 +14,30 @@
 
 namespace {
 
-void BM_LoadCalibration64(benchmark::State& state) {
+enum class Link { Unlimited, Usb };
+
+// A fresh emulator with the USB board 0 on the link asked for; its handle,
+// or -1.
+int32_t OpenBoard(Link link) {
     drelm::emu::ResetEmulator();
+    const drelm::emu::BoardAddress address{};  // USB, link 0
+    drelm::emu::BoardConfig board;
+    drelm::emu::FlashConfig flash;
+    if (link == Link::Unlimited) {
+        board.linkLatencyUs = 0;
+        board.linkBandwidthKBps = 0;
+        flash.eraseUs = flash.programUs = flash.transferUs = 0;
+    }
+    // Usb: the connection type's default link timing and the chip's own.
+    drelm::emu::ConfigureBoard(address, board);
+    drelm::emu::ConfigureFlash(address, flash);
     int32_t handle = -1;
-    if (DRELM_TSY_OpenTessary(0, 0, 0, 0, &handle) != 0) {
+    return DRELM_TSY_OpenTessary(0, 0, 0, 0, &handle) == 0 ? handle : -1;
+}
+
+void BM_LoadCalibration64(benchmark::State& state, Link link) {
+    const int32_t handle = OpenBoard(link);
+    if (handle < 0) {
         state.SkipWithError("cannot open the emulated board");
         return;
     }
@@ -28,12 +53,15 @@ void BM_LoadCalibration64(benchmark::State& state) {
     state.counters["words"] = benchmark::Counter(4.0 * 64 * 4096, benchmark::Counter::kIsIterationInvariantRate);
     DRELM_TSY_CloseTessary(handle);
 }
-BENCHMARK(BM_LoadCalibration64)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_LoadCalibration64, unlimited_link, Link::Unlimited)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_LoadCalibration64, usb_link, Link::Usb)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
-void BM_LoadOffset64(benchmark::State& state) {
-    drelm::emu::ResetEmulator();
-    int32_t handle = -1;
-    if (DRELM_TSY_OpenTessary(0, 0, 0, 0, &handle) != 0) {
+void BM_LoadOffset64(benchmark::State& state, Link link) {
+    const int32_t handle = OpenBoard(link);
+    if (handle < 0) {
         state.SkipWithError("cannot open the emulated board");
         return;
     }
@@ -41,7 +69,11 @@ void BM_LoadOffset64(benchmark::State& state) {
         if (DRELM_TSY_LoadOffset(handle) != 0) state.SkipWithError("offset load failed");
     DRELM_TSY_CloseTessary(handle);
 }
-BENCHMARK(BM_LoadOffset64)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK_CAPTURE(BM_LoadOffset64, unlimited_link, Link::Unlimited)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_LoadOffset64, usb_link, Link::Usb)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
 

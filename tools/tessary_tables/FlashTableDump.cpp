@@ -1,6 +1,8 @@
 #include "FlashTableDump.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -19,8 +21,9 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
     File file(std::fopen(path.c_str(), "w"));
-    if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) {
-        *error = "cannot write " + path;
+    if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
+        std::fclose(file.release()) != 0) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
     return true;
@@ -28,9 +31,16 @@ bool WriteFile(const std::string& path, const std::string& text, std::string* er
 
 }  // namespace
 
-bool DumpFlashTables(int32_t handle, int32_t channels, const std::string& directory, std::string* error) {
+bool DumpFlashTables(int32_t handle, int32_t channels, const std::string& directory, std::string* error,
+                     const std::function<void(int done, int total)>& progress) {
     std::error_code made;
     std::filesystem::create_directories(directory, made);
+    if (made) {
+        *error = "cannot create the folder " + directory + ": " + made.message();
+        return false;
+    }
+    const int total = 2 + 4 * channels;
+    int done = 0;
     const auto session = FlashSession();
     if (FlashIdentify(handle) != 0) {
         char text[64];
@@ -51,6 +61,7 @@ bool DumpFlashTables(int32_t handle, int32_t channels, const std::string& direct
             text += line;
         }
         if (!WriteFile(OffsetFilePath(directory.c_str(), sign), text, error)) return false;
+        if (progress) progress(++done, total);
     }
     for (int sign : {kSignNeg, kSignPos}) {
         for (int kind : {kKindDacDU, kKindDacUD}) {
@@ -66,6 +77,7 @@ bool DumpFlashTables(int32_t handle, int32_t channels, const std::string& direct
                     text += '\n';
                 });
                 if (!WriteFile(CalibrationFilePath(directory.c_str(), kind, ch, sign), text, error)) return false;
+                if (progress) progress(++done, total);
             }
         }
     }

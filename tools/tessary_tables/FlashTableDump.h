@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-// True, or false and a message in *error: the flash did not identify, a
-// page could not be read, or a file could not be written.
-bool DumpFlashTables(int32_t handle, int32_t channels, const std::string& directory, std::string* error);
+// True, or false and a message in *error: the folder could not be made, the
+// flash did not identify, a page could not be read, or a file could not be
+// written (with the system's reason). progress, when given, hears after
+// each table how many of how many are written.
+bool DumpFlashTables(int32_t handle, int32_t channels, const std::string& directory, std::string* error,
+                     const std::function<void(int done, int total)>& progress = {});
