@@ -20,6 +20,7 @@
 #include "Output.h"
 #include "Paths.h"
 #include "Plotter.h"
+#include "ProgressLine.h"
 #include "Signals.h"
 #include "Statistics.h"
 #include "TableLoading.h"
@@ -44,6 +45,7 @@ private:
     ProgramError PrintBoardInfo();
     ProgramError AllocateBuffers();
     ProgramError ReadBoard(int k);
+    ProgramError LoadTables();
     void PlotIfDue(int k, uint32_t count);
     int Boards() const { return config_->boardCount; }
 
@@ -123,6 +125,21 @@ ProgramError Session::AllocateBuffers() {
     return ProgramError::None;
 }
 
+// The tables of all boards at once; on a terminal a line per board says
+// what its load is doing, cleared when all are done.
+ProgramError Session::LoadTables() {
+    const int fd = fileno(out_);
+    ProgressLine progress(Boards(), fd >= 0 ? fd : -1);
+    const ProgramError result = LoadBoardTables(handles_.data(), Boards(), [&](int board, const char* phase) {
+        const std::string p = phase;
+        progress.Update(board, p == "offsets" || p == "calibration"
+                                   ? "Board " + std::to_string(board) + ": loading " + p
+                                   : std::string());
+    });
+    progress.Clear();
+    return result;
+}
+
 ProgramError Session::Start(const ProgramOptions& options) {
     std::fputs("**************************************************************\n", out_);
     std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
@@ -159,7 +176,7 @@ ProgramError Session::Start(const ProgramOptions& options) {
     // Stage B: the boards' offset and calibration tables, then the plotter.
     std::fputs("Calibration upload\n", out_);
     std::fflush(out_);
-    if (const ProgramError e = LoadBoardTables(handles_.data(), Boards()); e != ProgramError::None) return e;
+    if (const ProgramError e = LoadTables(); e != ProgramError::None) return e;
     std::fputs("Open plotter\n", out_);
     std::fflush(out_);
     if (const ProgramError e = OpenPlotter(plotter_, *config_, userFolder_, out_); e != ProgramError::None) return e;
