@@ -27,10 +27,10 @@ public:
 
     void SetBuffer(char* buffer, std::size_t capacity);
 
-    // Creates the file (truncating an existing one) after closing the one
-    // held, whose loss is then reported by Close's result being ignored:
-    // callers with data at stake use SwitchTo. False when it cannot be
-    // created; nothing is open then.
+    // Closes the file held, without telling whether it got all its bytes,
+    // and creates the named one (truncating one that exists). For files with
+    // nothing at stake; the others change with SwitchTo. False when it
+    // cannot be created; nothing is open then.
     bool Create(const char* name);
 
     enum class Switch { Done, NotCreated, PreviousIncomplete };

@@ -6,7 +6,8 @@
 //
 // This runs for every event the boards deliver, so a line is built from a
 // template made once per board: the blank, " ZS" and "N/A" columns are
-// copied in one piece and only the present amplitudes are formatted.
+// copied in one piece and each present amplitude's text is taken from a
+// table of all 65536 words.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +27,8 @@ inline constexpr std::size_t kListLeadWidth = kListIndexWidth + 1 + kListTimesta
 inline constexpr std::size_t kListLineMax = kListLeadWidth + kListColumnWidth * kMaxChannels + 1;
 inline constexpr std::size_t kListHeaderMax = kListLineMax + 1;
 
+struct AmplitudeColumns;
+
 class ListWriter {
 public:
     // Takes the board's channel count (outside 0 to 64 is clamped) and its
@@ -43,6 +46,7 @@ public:
     std::size_t Line(const EventRecord& event, char* out) const;
 
 private:
+    const AmplitudeColumns* amplitudes_ = nullptr;  // shared by all boards
     int channels_ = 0;
     std::size_t lineLength_ = kListLeadWidth + 1;
     std::size_t headerLength_ = kListLeadWidth + 2;

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "Clock.h"
 #include "Directory.h"
 #include "HistogramText.h"
 #include "OutputFile.h"
@@ -91,6 +92,7 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
         if (config.outfileRaw) files.raw.SetBuffer(buffer, kRawBufferBytes), buffer += kRawBufferBytes;
         if (config.outfileList) files.list.SetBuffer(buffer, kListBufferBytes);
         files.lines.Configure(config.boards[b]);
+        files.flushedMs = platform::TimeNowMs();
         if (const ProgramError e = CreateFirstSegments(b, config); e != ProgramError::None) return e;
     }
     return ProgramError::None;
@@ -223,8 +225,16 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
 ProgramError OutputFiles::ChangeSegments(int board, const DaqConfig& config) {
     if (!ValidBoard(board)) return ProgramError::None;
     BoardFiles& files = boards_[board];
+    ProgramError flushed = ProgramError::None;
+    const int64_t now = platform::TimeNowMs();
+    if (now - files.flushedMs >= kFlushPeriodMs || now < files.flushedMs) {
+        files.flushedMs = now;
+        for (BufferedFile* file : {&files.raw, &files.list})
+            if (file->IsOpen() && !file->Failed() && !file->Flush()) flushed = WriteFailed(*file);
+    }
     const ProgramError raw = NextSegment(files.raw, files.rawSegment, board, config, false);
     const ProgramError list = NextSegment(files.list, files.listSegment, board, config, true);
+    if (flushed != ProgramError::None) return flushed;
     return raw != ProgramError::None ? raw : list;
 }
 

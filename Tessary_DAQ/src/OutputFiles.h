@@ -46,6 +46,11 @@ inline constexpr std::size_t kRawBufferBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kListBufferBytes = std::size_t{256} << 10;
 inline constexpr std::size_t kHistogramBufferBytes = std::size_t{256} << 10;
 
+// Longest time data wait in a write buffer: a slow board's data reach the
+// disk within about this, so a crash or power cut costs little and the size
+// on disk stays close to what was written.
+inline constexpr int64_t kFlushPeriodMs = 1000;
+
 // The size rule: a segment is full once its size on disk in whole MiB is
 // greater than the limit (a negative limit counts as 0). 64-bit throughout,
 // so limits up to the largest the configuration accepts work.
@@ -81,10 +86,12 @@ public:
     ProgramError WriteBatch(int board, const void* raw, uint32_t bytes, const EventRecord* events,
                             uint32_t count);
 
-    // Every pass, for every board whether it brought data or not: moves the
-    // raw and then the list file to its next segment when the current one
-    // is full on disk. None, or OutputFileWrite (a segment was deleted while
-    // written or did not get all its bytes), which ends the run.
+    // Every pass, for every board whether it brought data or not: writes out
+    // buffers that have waited kFlushPeriodMs, then moves the raw and then
+    // the list file to its next segment when the current one is full on
+    // disk. None, or OutputFileWrite (a write failed, or a segment was
+    // deleted while written or did not get all its bytes), which ends the
+    // run.
     ProgramError ChangeSegments(int board, const DaqConfig& config);
 
     // Shutdown: flushes and closes every file and gives the memory back.
@@ -102,6 +109,7 @@ private:
         BufferedFile list;
         int32_t rawSegment = 0;
         int32_t listSegment = 0;
+        int64_t flushedMs = 0;
         ListWriter lines;
     };
 
