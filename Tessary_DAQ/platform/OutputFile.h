@@ -1,0 +1,38 @@
+// Files the program writes its data into: created anew, written through the
+// kernel without a library buffer of their own (the caller buffers), sized
+// from their status. One implementation file per operating system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tessary::platform {
+
+// Whether the status of a path can be queried (it exists and its parents
+// can be searched).
+bool PathAccessible(const char* path);
+
+// Creates the file, truncating one that exists, for writing only. The
+// descriptor is not inherited by child processes. -1 on failure, with errno
+// telling why.
+int CreateOutputFile(const char* name);
+
+// Writes the first bytes and then the second ones (either may be empty) in
+// as few system calls as the kernel allows, retrying short writes and
+// interruptions. False on the first error, with errno telling why; what was
+// written before the error stays in the file.
+bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* second, std::size_t secondBytes);
+
+struct OpenFileStatus {
+    uint64_t bytes = 0;    // size on disk
+    bool removed = false;  // no name leads to the file any more
+};
+
+// The status of an open file. False when it cannot be queried.
+bool QueryOpenFile(int fd, OpenFileStatus& status);
+
+// Closes the descriptor. False when the kernel reports an error that the
+// close revealed (e.g. a deferred write failure).
+bool CloseOutputFile(int fd);
+
+}  // namespace tessary::platform

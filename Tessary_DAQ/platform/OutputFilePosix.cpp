@@ -1,0 +1,64 @@
+// Data files on POSIX systems.
+#include "OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tessary::platform {
+
+bool PathAccessible(const char* path) {
+    struct stat info {};
+    return path != nullptr && stat(path, &info) == 0;
+}
+
+int CreateOutputFile(const char* name) {
+    int fd = -1;
+    do fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* second, std::size_t secondBytes) {
+    iovec parts[2] = {{const_cast<void*>(first), firstBytes}, {const_cast<void*>(second), secondBytes}};
+    iovec* next = parts;
+    int left = 2;
+    while (left > 0 && next->iov_len == 0) ++next, --left;
+    while (left > 0) {
+        const ssize_t done = writev(fd, next, left);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (done == 0) {  // no progress and no error: treat as a full device
+            errno = ENOSPC;
+            return false;
+        }
+        auto rest = static_cast<std::size_t>(done);
+        while (left > 0 && rest >= next->iov_len) rest -= next->iov_len, ++next, --left;
+        if (left > 0) {
+            next->iov_base = static_cast<char*>(next->iov_base) + rest;
+            next->iov_len -= rest;
+        }
+    }
+    return true;
+}
+
+bool QueryOpenFile(int fd, OpenFileStatus& status) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    status.bytes = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    status.removed = info.st_nlink == 0;
+    return true;
+}
+
+bool CloseOutputFile(int fd) {
+    // On Linux the descriptor is gone even when close reports EINTR, so it is
+    // never retried.
+    return close(fd) == 0;
+}
+
+}  // namespace tessary::platform

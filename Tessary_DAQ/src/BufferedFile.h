@@ -1,0 +1,79 @@
+// An output file with a buffer that the owner hands in, so that every byte
+// of memory is taken at start-up and writing allocates nothing. Small
+// writes gather in the buffer; a write that does not fit goes out together
+// with the buffered bytes in one system call, without being copied. After
+// the first failed write the file takes nothing more: a later write that
+// succeeded would leave a hole in the data, so the file stays a whole prefix
+// of what was given to it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "OutputFile.h"
+
+namespace tessary {
+
+// Longest file name: directory and prefix of at most 99 characters each and
+// the longest suffix the program builds, with room to spare.
+inline constexpr std::size_t kFileNameSize = 272;
+
+class BufferedFile {
+public:
+    BufferedFile() = default;
+    ~BufferedFile();
+    BufferedFile(const BufferedFile&) = delete;
+    BufferedFile& operator=(const BufferedFile&) = delete;
+
+    void SetBuffer(char* buffer, std::size_t capacity);
+
+    // Closes the file held, without telling whether it got all its bytes,
+    // and creates the named one (truncating one that exists). For files with
+    // nothing at stake; the others change with SwitchTo. False when it
+    // cannot be created; nothing is open then.
+    bool Create(const char* name);
+
+    enum class Switch { Done, NotCreated, PreviousIncomplete };
+    // Creates the named file first and only then flushes and closes the one
+    // held: when the new file cannot be created the old one stays open and
+    // keeps taking data (NotCreated). PreviousIncomplete: the new file is
+    // open, but the old one did not get all its bytes.
+    Switch SwitchTo(const char* name);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    bool Failed() const { return failed_; }
+    int Error() const { return error_; }
+    const char* Name() const { return name_; }
+    // True the first time it is asked after a failure, so that each failure
+    // is reported once.
+    bool FailureToReport();
+
+    // False when the bytes could not all be written (now or before).
+    bool Append(const void* data, std::size_t bytes);
+    // Room for at most `bytes` (no more than the buffer holds) to be filled
+    // and then committed; null after a failure.
+    char* Reserve(std::size_t bytes);
+    void Commit(std::size_t bytes) { fill_ += bytes; }
+    bool Flush();
+    // Flushes and closes; true when every byte given reached the file.
+    // Nothing is open afterwards, and a failed state is cleared.
+    bool Close();
+
+    // Size on disk (buffered bytes not included) and whether the file is
+    // still reachable by a name.
+    bool Status(platform::OpenFileStatus& status) const;
+
+private:
+    bool Fail();
+
+    int fd_ = -1;
+    char* buffer_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t fill_ = 0;
+    bool failed_ = false;
+    bool reported_ = false;
+    int error_ = 0;
+    char name_[kFileNameSize] = {};
+};
+
+}  // namespace tessary

@@ -1,0 +1,265 @@
+#include "OutputFiles.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "Clock.h"
+#include "Directory.h"
+#include "HistogramText.h"
+#include "OutputFile.h"
+
+namespace tessary {
+namespace {
+
+bool ChannelEnabled(const BoardSettings& board, int ch) {
+    return (board.groupEnableMask[ch / kChannelsPerGroup] >> (ch % kChannelsPerGroup) & 1) != 0;
+}
+
+int ChannelCount(const BoardSettings& board) {
+    return board.channelCount < 0 ? 0 : board.channelCount > kMaxChannels ? kMaxChannels : board.channelCount;
+}
+
+// Text fields of the configuration hold at most kPathFieldSize - 1
+// characters; the bound keeps a field without its terminating zero from
+// being read past its end.
+constexpr int kFieldChars = kPathFieldSize - 1;
+
+}  // namespace
+
+bool SegmentFull(uint64_t bytesOnDisk, int32_t maxSizeMiB) {
+    const uint64_t limit = maxSizeMiB < 0 ? 0 : static_cast<uint64_t>(maxSizeMiB);
+    return (bytesOnDisk >> 20) > limit;
+}
+
+OutputFiles::~OutputFiles() { Close(); }
+
+int32_t OutputFiles::RawSegment(int board) const { return ValidBoard(board) ? boards_[board].rawSegment : 0; }
+int32_t OutputFiles::ListSegment(int board) const { return ValidBoard(board) ? boards_[board].listSegment : 0; }
+
+bool OutputFiles::DirectoryAccessible(const DaqConfig& config) {
+    if (platform::PathAccessible(config.outfilePath)) return true;
+    std::fprintf(out_,
+                 "path %.*s cannot be accessed. Please verify that the selected directory exists and is writable\n",
+                 kFieldChars, config.outfilePath);
+    return false;
+}
+
+bool OutputFiles::BuildName(const DaqConfig& config, const char* kind, int board, const char* what,
+                            int32_t number, const char* extension) {
+    const int length = std::snprintf(name_, sizeof name_, "%.*s%.*s_%s_b%d_%s%d.%s", kFieldChars,
+                                     config.outfilePath, kFieldChars, config.outfileName, kind, board, what,
+                                     static_cast<int>(number), extension);
+    return length > 0 && static_cast<std::size_t>(length) < sizeof name_;
+}
+
+ProgramError OutputFiles::WriteFailed(BufferedFile& file) {
+    if (file.FailureToReport())
+        std::fprintf(out_, "Output file %s could not be written: %s\n", file.Name(), std::strerror(file.Error()));
+    return ProgramError::OutputFileWrite;
+}
+
+ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
+    Close();
+    out_ = out ? out : stdout;
+
+    if (!platform::PathAccessible(config.outfilePath)) {
+        if (!platform::MakeDirectory(std::string(config.outfilePath, strnlen(config.outfilePath, kFieldChars)))) {
+            std::fprintf(out_,
+                         "Output directory %.*s could not be created. Please verify that the path exists and is "
+                         "writable\n",
+                         kFieldChars, config.outfilePath);
+            return ProgramError::OutputDirectory;
+        }
+        std::fprintf(out_, "Output directory %.*s created\n", kFieldChars, config.outfilePath);
+    }
+
+    boardCount_ = config.boardCount < 0 ? 0 : config.boardCount > kMaxBoards ? kMaxBoards : config.boardCount;
+    const std::size_t perBoard = (config.outfileRaw ? kRawBufferBytes : 0) + (config.outfileList ? kListBufferBytes : 0);
+    try {
+        boards_ = std::make_unique<BoardFiles[]>(static_cast<std::size_t>(boardCount_));
+        if (perBoard > 0) buffers_.reset(new char[perBoard * static_cast<std::size_t>(boardCount_)]);
+        if (config.outfileHisto) histogramBuffer_.reset(new char[kHistogramBufferBytes]);
+    } catch (const std::bad_alloc&) {
+        Close();
+        return ProgramError::Memory;
+    }
+    histogram_.SetBuffer(histogramBuffer_.get(), config.outfileHisto ? kHistogramBufferBytes : 0);
+
+    for (int b = 0; b < boardCount_; ++b) {
+        BoardFiles& files = boards_[b];
+        char* buffer = buffers_.get() + perBoard * static_cast<std::size_t>(b);
+        if (config.outfileRaw) files.raw.SetBuffer(buffer, kRawBufferBytes), buffer += kRawBufferBytes;
+        if (config.outfileList) files.list.SetBuffer(buffer, kListBufferBytes);
+        files.lines.Configure(config.boards[b]);
+        files.flushedMs = platform::TimeNowMs();
+        if (const ProgramError e = CreateFirstSegments(b, config); e != ProgramError::None) return e;
+    }
+    return ProgramError::None;
+}
+
+ProgramError OutputFiles::CreateFirstSegments(int board, const DaqConfig& config) {
+    BoardFiles& files = boards_[board];
+    files.rawSegment = files.listSegment = 0;
+    if (config.outfileRaw) {
+        if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
+        if (!BuildName(config, "raw", board, "seg", 0, "bin") || !files.raw.Create(name_)) {
+            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            return ProgramError::OutputFileOpen;
+        }
+    }
+    if (config.outfileList) {
+        if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
+        if (!BuildName(config, "list", board, "seg", 0, "txt") || !files.list.Create(name_)) {
+            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            return ProgramError::OutputFileOpen;
+        }
+        if (!files.list.Append(files.lines.Header(), files.lines.HeaderLength())) return WriteFailed(files.list);
+    }
+    if (config.outfileHisto) return CreateHistogramFiles(board, config);
+    return ProgramError::None;
+}
+
+ProgramError OutputFiles::CreateHistogramFiles(int board, const DaqConfig& config) {
+    if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
+    const BoardSettings& settings = config.boards[board];
+    for (int ch = 0; ch < ChannelCount(settings); ++ch) {
+        if (!ChannelEnabled(settings, ch)) continue;
+        if (!BuildName(config, "histo", board, "ch", ch, "txt") || !histogram_.Create(name_)) {
+            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            return ProgramError::OutputFileOpen;
+        }
+        histogram_.Close();  // empty: nothing to lose
+    }
+    return ProgramError::None;
+}
+
+ProgramError OutputFiles::RewriteHistograms(int board, const BoardCounters& current, const DaqConfig& config) {
+    if (!config.outfileHisto || !ValidBoard(board) || !histogramBuffer_) return ProgramError::None;
+    if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
+    const BoardSettings& settings = config.boards[board];
+    const int bins = SpectrumBins(settings.spectrumShift);
+    for (int ch = 0; ch < ChannelCount(settings); ++ch) {
+        if (!ChannelEnabled(settings, ch)) continue;
+        if (!BuildName(config, "histo", board, "ch", ch, "txt") || !histogram_.Create(name_)) {
+            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            return ProgramError::OutputFileOpen;
+        }
+        const double* spectrum = current.spectrum[ch];
+        for (int bin = 0; spectrum != nullptr && bin < bins; ++bin) {
+            char* line = histogram_.Reserve(kHistogramLineMax);
+            if (line == nullptr) break;
+            histogram_.Commit(HistogramLine(line, bin, spectrum[bin]));
+        }
+        if (!histogram_.Close()) {
+            std::fprintf(out_, "Warning: histogram file %s could not be written: %s\n", histogram_.Name(),
+                         std::strerror(histogram_.Error()));
+            return ProgramError::OutputFileWrite;
+        }
+    }
+    return ProgramError::None;
+}
+
+ProgramError OutputFiles::WriteBatch(int board, const void* raw, uint32_t bytes, const EventRecord* events,
+                                     uint32_t count) {
+    if (!ValidBoard(board)) return ProgramError::None;
+    BoardFiles& files = boards_[board];
+    ProgramError result = ProgramError::None;
+    if (files.raw.IsOpen() && raw != nullptr && bytes > 0 && !files.raw.Append(raw, bytes))
+        result = WriteFailed(files.raw);
+    // The list is written even when the raw write failed: the run ends, but
+    // the events of this transfer still reach the file that can take them.
+    if (files.list.IsOpen() && events != nullptr) {
+        const std::size_t length = files.lines.LineLength();
+        for (uint32_t i = 0; i < count; ++i) {
+            char* line = files.list.Reserve(length);
+            if (line == nullptr) {
+                result = WriteFailed(files.list);
+                break;
+            }
+            files.list.Commit(files.lines.Line(events[i], line));
+        }
+    }
+    return result;
+}
+
+ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int board, const DaqConfig& config,
+                                      bool list) {
+    if (!file.IsOpen()) return ProgramError::None;
+    if (file.Failed()) return WriteFailed(file);
+    platform::OpenFileStatus status;
+    if (!file.Status(status)) return ProgramError::None;
+    if (status.removed) {
+        // Whatever it holds, and all that would still go to it, vanishes at
+        // its close.
+        std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n", file.Name());
+        return ProgramError::OutputFileWrite;
+    }
+    if (!SegmentFull(status.bytes, config.outfileMaxSize)) return ProgramError::None;
+
+    // Numbers only grow, also past the ones that could not be created.
+    if (segment < INT32_MAX) ++segment;
+    if (!DirectoryAccessible(config)) return ProgramError::None;
+    if (!BuildName(config, list ? "list" : "raw", board, "seg", segment, list ? "txt" : "bin")) {
+        std::fprintf(out_, "output file %s could not be created.\n", name_);
+        return ProgramError::None;
+    }
+    std::memcpy(previousName_, file.Name(), sizeof previousName_);
+    switch (file.SwitchTo(name_)) {
+        case BufferedFile::Switch::NotCreated:
+            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            return ProgramError::None;
+        case BufferedFile::Switch::PreviousIncomplete:
+            std::fprintf(out_, "Output file %s could not be written: %s\n", previousName_,
+                         std::strerror(file.Error()));
+            if (list) file.Append(boards_[board].lines.Header(), boards_[board].lines.HeaderLength());
+            return ProgramError::OutputFileWrite;
+        case BufferedFile::Switch::Done:
+            break;
+    }
+    if (list && !file.Append(boards_[board].lines.Header(), boards_[board].lines.HeaderLength()))
+        return WriteFailed(file);
+    return ProgramError::None;
+}
+
+ProgramError OutputFiles::ChangeSegments(int board, const DaqConfig& config) {
+    if (!ValidBoard(board)) return ProgramError::None;
+    BoardFiles& files = boards_[board];
+    ProgramError flushed = ProgramError::None;
+    const int64_t now = platform::TimeNowMs();
+    if (now - files.flushedMs >= kFlushPeriodMs || now < files.flushedMs) {
+        files.flushedMs = now;
+        for (BufferedFile* file : {&files.raw, &files.list})
+            if (file->IsOpen() && !file->Failed() && !file->Flush()) flushed = WriteFailed(*file);
+    }
+    const ProgramError raw = NextSegment(files.raw, files.rawSegment, board, config, false);
+    const ProgramError list = NextSegment(files.list, files.listSegment, board, config, true);
+    if (flushed != ProgramError::None) return flushed;
+    return raw != ProgramError::None ? raw : list;
+}
+
+ProgramError OutputFiles::Close() {
+    ProgramError result = ProgramError::None;
+    for (int b = 0; boards_ && b < boardCount_; ++b) {
+        for (BufferedFile* file : {&boards_[b].raw, &boards_[b].list}) {
+            if (!file->IsOpen()) continue;
+            if (file->Failed()) WriteFailed(*file);  // reported at the failure, unless missed
+            const bool failedBefore = file->Failed();
+            if (!file->Close()) {
+                if (!failedBefore)
+                    std::fprintf(out_, "Output file %s could not be written: %s\n", file->Name(),
+                                 std::strerror(file->Error()));
+                result = ProgramError::OutputFileWrite;
+            }
+        }
+    }
+    histogram_.Close();
+    boards_.reset();
+    boardCount_ = 0;
+    buffers_.reset();
+    histogramBuffer_.reset();
+    histogram_.SetBuffer(nullptr, 0);
+    return result;
+}
+
+}  // namespace tessary

@@ -1,0 +1,136 @@
+// The program's output files: per board a raw file (the readout bytes
+// unchanged), a list file (one text line per decoded event) and one
+// histogram file per enabled channel, each kind switched on by its own
+// setting. Raw and list files are cut into numbered segments by their size
+// on disk; histogram files are written whole again at each statistics print
+// of their board.
+//
+// The run loop calls it at fixed places: Open at start-up after the boards
+// are programmed, RewriteHistograms after a board's statistics block,
+// WriteBatch after every transfer that brought data, ChangeSegments for
+// every board on every pass, Close at shutdown. All memory is taken in
+// Open; the calls of the run loop allocate nothing.
+//
+// Write failures. Raw and list data exist nowhere else once the readout
+// buffer is reused, so a failed raw or list write (full disk, file size
+// limit, I/O error), an incomplete close of a segment, or a segment that
+// has been deleted while it was written returns OutputFileWrite and the run
+// loop ends the run with it: going on would lose data without anyone
+// noticing. A file stops taking data at its first failure, so what it holds
+// is a whole prefix of its data, and every earlier segment is complete.
+// Histogram files only copy spectra that stay in memory and are written
+// whole again at the next statistics print, so their failures print a
+// message and the run goes on.
+//
+// A segment that cannot be created during the run (directory gone or not
+// writable) leaves the previous segment open and taking data; the size rule
+// then tries the next number on every pass, with its message, until one can
+// be created. Nothing read is dropped in the meantime.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "BoardCounters.h"
+#include "BufferedFile.h"
+#include "DaqConfig.h"
+#include "DrelmTessaryLib.h"
+#include "ListWriter.h"
+#include "ProgramError.h"
+
+namespace tessary {
+
+// Write buffers, taken per board for each kind that is on.
+inline constexpr std::size_t kRawBufferBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kListBufferBytes = std::size_t{256} << 10;
+inline constexpr std::size_t kHistogramBufferBytes = std::size_t{256} << 10;
+
+// Longest time data wait in a write buffer: a slow board's data reach the
+// disk within about this, so a crash or power cut costs little and the size
+// on disk stays close to what was written.
+inline constexpr int64_t kFlushPeriodMs = 1000;
+
+// The size rule: a segment is full once its size on disk in whole MiB is
+// greater than the limit (a negative limit counts as 0). 64-bit throughout,
+// so limits up to the largest the configuration accepts work.
+bool SegmentFull(uint64_t bytesOnDisk, int32_t maxSizeMiB);
+
+class OutputFiles {
+public:
+    OutputFiles() = default;
+    ~OutputFiles();
+    OutputFiles(const OutputFiles&) = delete;
+    OutputFiles& operator=(const OutputFiles&) = delete;
+
+    // Start-up: creates the output directory when it does not exist (one
+    // level), then for every board in order raw segment 0, list segment 0
+    // and the (empty) histogram files of its enabled channels, as the
+    // configuration asks. Messages go to `out`, here and in every later
+    // call. Returns None, Memory, OutputDirectory or OutputFileOpen; on a
+    // failure what was opened stays open until Close.
+    ProgramError Open(const DaqConfig& config, std::FILE* out);
+
+    // After board k's statistics block: when histogram files are on, writes
+    // each enabled channel's file anew from the board's current spectra.
+    // Returns None, OutputFileOpen (a file could not be created; the later
+    // channels keep their previous contents) or OutputFileWrite (a file
+    // could not be written whole). Messages are printed here; the run goes
+    // on whatever it returns.
+    ProgramError RewriteHistograms(int board, const BoardCounters& current, const DaqConfig& config);
+
+    // After board k's transfer that brought data (and after its statistics
+    // block): appends the bytes read to its raw segment, unchanged, and one
+    // line per decoded event to its list segment, for the kinds that are on.
+    // None, or OutputFileWrite, which ends the run.
+    ProgramError WriteBatch(int board, const void* raw, uint32_t bytes, const EventRecord* events,
+                            uint32_t count);
+
+    // Every pass, for every board whether it brought data or not: writes out
+    // buffers that have waited kFlushPeriodMs, then moves the raw and then
+    // the list file to its next segment when the current one is full on
+    // disk. None, or OutputFileWrite (a write failed, or a segment was
+    // deleted while written or did not get all its bytes), which ends the
+    // run.
+    ProgramError ChangeSegments(int board, const DaqConfig& config);
+
+    // Shutdown: flushes and closes every file and gives the memory back.
+    // None, or OutputFileWrite when a file did not get all its bytes (its
+    // message printed). Safe to call more than once and without Open.
+    ProgramError Close();
+
+    // Number of the board's segment now open (0 from start-up).
+    int32_t RawSegment(int board) const;
+    int32_t ListSegment(int board) const;
+
+private:
+    struct BoardFiles {
+        BufferedFile raw;
+        BufferedFile list;
+        int32_t rawSegment = 0;
+        int32_t listSegment = 0;
+        int64_t flushedMs = 0;
+        ListWriter lines;
+    };
+
+    bool ValidBoard(int board) const { return boards_ && board >= 0 && board < boardCount_; }
+    bool DirectoryAccessible(const DaqConfig& config);
+    bool BuildName(const DaqConfig& config, const char* kind, int board, const char* what, int32_t number,
+                   const char* extension);
+    ProgramError CreateFirstSegments(int board, const DaqConfig& config);
+    ProgramError CreateHistogramFiles(int board, const DaqConfig& config);
+    ProgramError NextSegment(BufferedFile& file, int32_t& segment, int board, const DaqConfig& config,
+                             bool list);
+    ProgramError WriteFailed(BufferedFile& file);
+
+    std::FILE* out_ = stdout;
+    std::unique_ptr<BoardFiles[]> boards_;
+    int boardCount_ = 0;
+    std::unique_ptr<char[]> buffers_;
+    std::unique_ptr<char[]> histogramBuffer_;
+    BufferedFile histogram_;
+    char name_[kFileNameSize] = {};
+    char previousName_[kFileNameSize] = {};
+};
+
+}  // namespace tessary

@@ -1,0 +1,230 @@
+// Output files through a run: two boards, a segment limit of 0 MiB so that
+// segments change every few passes, then names, segment contents and
+// histograms byte for byte; write failures and start-up failures.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../emulator/TempFolder.h"
+#include "ListReference.h"
+#include "OutputFiles.h"
+
+namespace tessary {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Messages printed into memory.
+struct Messages {
+    Messages() : out(open_memstream(&text, &size)) {}
+    ~Messages() { std::fclose(out), std::free(text); }
+    std::string Text() { return std::fflush(out), std::string(text, size); }
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out;
+};
+
+struct OutputFilesTest : ::testing::Test {
+    void SetUp() override {
+        ASSERT_FALSE(folder.path().empty());
+        dir = folder.path() / "out";
+        std::snprintf(config.outfilePath, sizeof config.outfilePath, "%s/", dir.c_str());
+        std::snprintf(config.outfileName, sizeof config.outfileName, "run7");
+        config.boardCount = 2;
+        config.boards[0].channelCount = 64;
+        for (uint8_t& g : config.boards[0].groupEnableMask) g = 0xFF;
+        config.boards[0].groupEnableMask[5] = 0;
+        config.boards[0].groupEnableMask[2] = 0x5A;
+        config.boards[1].channelCount = 32;
+        config.boards[1].groupEnableMask[0] = 0x0F, config.boards[1].groupEnableMask[3] = 0x81;
+        config.boards[1].spectrumShift = 3;
+    }
+    std::string File(const std::string& name) const { return (dir / name).string(); }
+
+    emulator_test::TempFolder folder;
+    fs::path dir;
+    DaqConfig config;
+    Messages messages;
+    OutputFiles files;
+};
+
+// The data of segments 0 to `last` (and no more) of one file, each but the
+// last full (1 MiB), each starting with `header` and, for raw files, ending
+// where a transfer ended.
+std::string Joined(const fs::path& dir, const std::string& stem, const char* extension, int last,
+                   const std::string& header, const std::vector<std::size_t>* transferEnds) {
+    std::string joined;
+    EXPECT_FALSE(fs::exists(dir / (stem + std::to_string(last + 1) + extension)));
+    for (int s = 0; s <= last; ++s) {
+        const std::string segment = Contents(dir / (stem + std::to_string(s) + extension));
+        EXPECT_TRUE(s == last || segment.size() >= (1u << 20)) << stem << s;
+        EXPECT_EQ(segment.compare(0, header.size(), header), 0) << stem << s;
+        joined += segment.substr(header.size());
+        EXPECT_TRUE(!transferEnds || std::count(transferEnds->begin(), transferEnds->end(), joined.size())) << s;
+    }
+    return joined;
+}
+
+TEST_F(OutputFilesTest, RunOfTwoBoardsWithSegmentChanges) {
+    config.outfileRaw = config.outfileList = config.outfileHisto = 1;
+    ASSERT_EQ(files.Open(config, messages.out), ProgramError::None);
+    EXPECT_EQ(messages.Text(), "Output directory " + dir.string() + "/ created\n");
+
+    std::mt19937 random(5);
+    std::string raw[2], list[2];
+    std::vector<std::size_t> transferEnds[2];
+    BoardCounters counters[2];
+    ASSERT_EQ(AllocCounterSpectra(counters[0]), 0);
+    ASSERT_EQ(AllocCounterSpectra(counters[1]), 0);
+    for (int pass = 0; pass < 24; ++pass) {
+        for (int b = 0; b < 2; ++b) {
+            // Mostly small transfers that gather in the buffer, now and then
+            // one larger than the buffer.
+            std::string block(pass % 7 == 3 ? (3u << 19) + 5 : 1000 + random() % 300000, '\0');
+            for (char& c : block) c = static_cast<char>(random());
+            const reference::RandomEvents events(config.boards[b], 300 + pass * 20, 100 * pass + b);
+            ASSERT_EQ(files.WriteBatch(b, block.data(), static_cast<uint32_t>(block.size()), events.Events().data(),
+                                       static_cast<uint32_t>(events.Events().size())),
+                      ProgramError::None);
+            raw[b] += block;
+            transferEnds[b].push_back(raw[b].size());
+            for (const EventRecord& e : events.Events()) list[b] += reference::ListLine(e, config.boards[b]);
+            if (pass % 10 == 9) {
+                for (int ch = 0; ch < 64; ++ch) counters[b].spectrum[ch][pass] = ch * 1000.0 + b + 0.5;
+                ASSERT_EQ(files.RewriteHistograms(b, counters[b], config), ProgramError::None);
+            }
+            ASSERT_EQ(files.ChangeSegments(b, config), ProgramError::None);
+        }
+    }
+    const int lastRaw[2] = {files.RawSegment(0), files.RawSegment(1)};
+    const int lastList[2] = {files.ListSegment(0), files.ListSegment(1)};
+    ASSERT_EQ(files.Close(), ProgramError::None);
+    EXPECT_EQ(messages.Text(), "Output directory " + dir.string() + "/ created\n");
+
+    for (int b = 0; b < 2; ++b) {
+        const BoardSettings& settings = config.boards[b];
+        EXPECT_GE(lastRaw[b], 2);
+        EXPECT_GE(lastList[b], 2);
+        const std::string board = "_b" + std::to_string(b) + "_seg";
+        EXPECT_TRUE(Joined(dir, "run7_raw" + board, ".bin", lastRaw[b], "", &transferEnds[b]) == raw[b]);
+        EXPECT_TRUE(Joined(dir, "run7_list" + board, ".txt", lastList[b], reference::ListHeader(settings.channelCount),
+                           nullptr) == list[b]);
+        for (int ch = 0; ch < 64; ++ch) {
+            const fs::path name = dir / ("run7_histo_b" + std::to_string(b) + "_ch" + std::to_string(ch) + ".txt");
+            const bool wanted = ch < settings.channelCount && reference::Enabled(settings, ch);
+            ASSERT_EQ(fs::exists(name), wanted) << name;
+            if (wanted) {
+                EXPECT_EQ(Contents(name), reference::Histogram(counters[b].spectrum[ch], 16384 >> settings.spectrumShift));
+            }
+        }
+    }
+}
+
+TEST_F(OutputFilesTest, SizeRuleHoldsPastTwoGiB) {
+    EXPECT_FALSE(SegmentFull((1ull << 20) - 1, 0));
+    EXPECT_TRUE(SegmentFull(1ull << 20, 0));
+    EXPECT_FALSE(SegmentFull((11ull << 20) - 1, 10));
+    EXPECT_TRUE(SegmentFull(11ull << 20, 10));
+    EXPECT_FALSE(SegmentFull(4097ull << 20, 4097));
+    EXPECT_TRUE(SegmentFull(4098ull << 20, 4097));
+    EXPECT_FALSE(SegmentFull(0x7FFFFFFFull << 20, INT32_MAX));
+    EXPECT_TRUE(SegmentFull(0x80000000ull << 20, INT32_MAX));
+    EXPECT_TRUE(SegmentFull(1ull << 20, -5));
+}
+
+TEST_F(OutputFilesTest, FileSizeLimitEndsTheRunAndLeavesEarlierSegmentsWhole) {
+    config.outfileRaw = 1;
+    config.boardCount = 1;
+    ASSERT_EQ(files.Open(config, messages.out), ProgramError::None);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 2u << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+    const std::string first(3u << 19, 'a'), second(3u << 20, 'b');
+    const ProgramError firstWrite = files.WriteBatch(0, first.data(), static_cast<uint32_t>(first.size()), nullptr, 0);
+    const ProgramError change = files.ChangeSegments(0, config);
+    const ProgramError secondWrite = files.WriteBatch(0, second.data(), static_cast<uint32_t>(second.size()), nullptr, 0);
+    const ProgramError again = files.WriteBatch(0, "x", 1, nullptr, 0);
+    const ProgramError closed = files.Close();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(firstWrite, ProgramError::None);
+    EXPECT_EQ(change, ProgramError::None);
+    EXPECT_EQ(secondWrite, ProgramError::OutputFileWrite);
+    EXPECT_EQ(again, ProgramError::OutputFileWrite);
+    EXPECT_EQ(closed, ProgramError::OutputFileWrite);
+    EXPECT_TRUE(Contents(File("run7_raw_b0_seg0.bin")) == first);
+    const std::string cut = Contents(File("run7_raw_b0_seg1.bin"));
+    EXPECT_TRUE(cut.size() <= (2u << 20) && second.compare(0, cut.size(), cut) == 0);
+    EXPECT_EQ(messages.Text(), "Output directory " + dir.string() + "/ created\nOutput file " +
+                                   File("run7_raw_b0_seg1.bin") + " could not be written: File too large\n");
+}
+
+TEST_F(OutputFilesTest, DirectoryRemovedDuringTheRunEndsIt) {
+    config.outfileRaw = config.outfileList = 1;
+    ASSERT_EQ(files.Open(config, messages.out), ProgramError::None);
+    const reference::RandomEvents events(config.boards[0], 10, 1);
+    ASSERT_EQ(files.WriteBatch(0, "data", 4, events.Events().data(), 10), ProgramError::None);
+    fs::remove_all(dir);
+    EXPECT_EQ(files.ChangeSegments(0, config), ProgramError::OutputFileWrite);
+    EXPECT_NE(messages.Text().find("Output file " + File("run7_raw_b0_seg0.bin") + " was deleted during the run"),
+              std::string::npos);
+}
+
+TEST_F(OutputFilesTest, SegmentThatCannotBeCreatedKeepsThePreviousOneTakingData) {
+    config.outfileRaw = 1;
+    config.boardCount = 1;
+    ASSERT_EQ(files.Open(config, messages.out), ProgramError::None);
+    fs::create_directory(dir / "run7_raw_b0_seg1.bin");  // in the way of the next segment
+    const std::string a(1u << 20, 'a'), b(10, 'b'), c(20, 'c');
+    EXPECT_EQ(files.WriteBatch(0, a.data(), static_cast<uint32_t>(a.size()), nullptr, 0), ProgramError::None);
+    EXPECT_EQ(files.WriteBatch(0, "a", 1, nullptr, 0), ProgramError::None);  // a leaves the buffer
+    EXPECT_EQ(files.ChangeSegments(0, config), ProgramError::None);
+    EXPECT_EQ(files.WriteBatch(0, b.data(), static_cast<uint32_t>(b.size()), nullptr, 0), ProgramError::None);
+    EXPECT_EQ(files.ChangeSegments(0, config), ProgramError::None);
+    EXPECT_EQ(files.WriteBatch(0, c.data(), static_cast<uint32_t>(c.size()), nullptr, 0), ProgramError::None);
+    EXPECT_EQ(files.Close(), ProgramError::None);
+    EXPECT_TRUE(Contents(File("run7_raw_b0_seg0.bin")) == a + "a" + b);
+    EXPECT_EQ(Contents(File("run7_raw_b0_seg2.bin")), c);
+    EXPECT_NE(messages.Text().find("output file " + File("run7_raw_b0_seg1.bin") + " could not be created.\n"),
+              std::string::npos);
+}
+
+TEST_F(OutputFilesTest, MissingParentDirectoryIsCode14) {
+    std::snprintf(config.outfilePath, sizeof config.outfilePath, "%s/missing/out/", folder.path().c_str());
+    EXPECT_EQ(files.Open(config, messages.out), ProgramError::OutputDirectory);
+    EXPECT_EQ(messages.Text(), std::string("Output directory ") + config.outfilePath +
+                                   " could not be created. Please verify that the path exists and is writable\n");
+}
+
+TEST_F(OutputFilesTest, FileThatCannotBeCreatedIsCode15) {
+    // A directory where the file should go stops even a privileged user.
+    fs::create_directories(dir / "run7_list_b1_seg0.txt");
+    config.outfileRaw = config.outfileList = 1;
+    EXPECT_EQ(files.Open(config, messages.out), ProgramError::OutputFileOpen);
+    EXPECT_EQ(messages.Text(), "output file " + File("run7_list_b1_seg0.txt") + " could not be created.\n");
+    EXPECT_TRUE(fs::exists(dir / "run7_raw_b1_seg0.bin"));
+    EXPECT_EQ(files.Close(), ProgramError::None);
+}
+
+}  // namespace
+}  // namespace tessary
