@@ -18,6 +18,7 @@
 #include "DrelmTessaryLib.h"
 #include "Keyboard.h"
 #include "Output.h"
+#include "OutputFiles.h"
 #include "Paths.h"
 #include "Plotter.h"
 #include "ProgressLine.h"
@@ -60,6 +61,7 @@ private:
     // so that no board's transfer can outgrow the buffer it is read into.
     std::vector<void*> buffers_;
     std::vector<EventRecord> events_;
+    OutputFiles outputs_;
     Plotter plotter_;
     bool boardsOpened_ = false;
     int64_t keyStamp_ = 0, statStamp_ = 0, noDataStamp_ = 0;
@@ -167,7 +169,8 @@ ProgramError Session::Start(const ProgramOptions& options) {
     for (int b = 0; b < Boards(); ++b) programmed |= ProgramBoard(out_, handles_[b], config_->boards[b]);
     if (programmed != 0) return ProgramError::ProgramBoard;
 
-    // Stage A, the output directory and files, comes here.
+    // Stage A: the output directory and the first files.
+    if (const ProgramError e = outputs_.Open(*config_, out_); e != ProgramError::None) return e;
     try {
         if (const ProgramError e = AllocateBuffers(); e != ProgramError::None) return e;
     } catch (const std::bad_alloc&) {
@@ -203,10 +206,14 @@ ProgramError Session::ReadBoard(int k) {
             (PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, statStamp_) || config.plotRequested)) {
             PrintStatisticsBlock(out_, k, handles_[k], platform::TimeNowMs(), current_[k], previous_[k], config);
             PlotIfDue(k, count);
-            // Stage C's histogram files come here.
+            // A histogram file that fails is written whole again at the next print: the run goes on.
+            outputs_.RewriteHistograms(k, current_[k], config);
             std::fflush(out_);
         }
-        // Stage D, the raw and list files, comes here.
+        // Stage D: the events point into the buffer, so they are written before its next read.
+        if (const ProgramError e = outputs_.WriteBatch(k, buffers_[k], bytes, events_.data(), count);
+            e != ProgramError::None)
+            return e;
     } else if (config.acquisitionRunning && PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, noDataStamp_)) {
         std::fputs("==========================================\n", out_);
         std::fprintf(out_, "Time since reset: %.2f s\n",
@@ -214,8 +221,8 @@ ProgramError Session::ReadBoard(int k) {
         std::fprintf(out_, "No readout data in board %d\n", k);
         std::fflush(out_);
     }
-    // Stage E, the segment changes, comes here.
-    return ProgramError::None;
+    // Stage E: segment changes, for every board on every pass.
+    return outputs_.ChangeSegments(k, config);
 }
 
 // Stage C: the plotted board's spectra, periodically or once on request.
@@ -261,6 +268,7 @@ void Session::Shutdown(ProgramError error) {
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
     // Stage F: the output files, then the plotter.
+    outputs_.Close();
     ClosePlotter(plotter_);
     for (void*& buffer : buffers_)
         if (buffer) DRELM_TSY_FreeReadoutBuffer(&buffer), buffer = nullptr;
