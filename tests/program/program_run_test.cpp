@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -163,6 +164,51 @@ TEST_F(ProgramRunTest, ErrorExitsTellWhatFailedAndLeaveTheBoardsAsTheyShould) {
     EXPECT_EQ(out.substr(out.find("Open configuration file")),
               "Open configuration file " + folder.File("missing.txt") +
                   "\n\aConfiguration File not found\nPress a key to quit\n");
+}
+
+// The whole chain against the emulator: the raw segments, joined, are the
+// bytes the boards delivered (size and checksum of the emulator's delivery
+// log), and the list segments hold one line per delivered event.
+TEST_F(ProgramRunTest, OutputFilesHoldExactlyWhatTheBoardsDelivered) {
+    std::ofstream(folder.File("boards.txt"))
+        << "[usb 0]\ntrigger_rate_hz = 20000\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\ntruth_file = "
+        << folder.File("truth0.txt") << "\n[usb 1]\nchannels = 32\ntrigger_rate_hz = 20000\nlink_latency_us = 0\n"
+        << "link_bandwidth_kb_s = unlimited\ntruth_file = " << folder.File("truth1.txt") << "\n";
+    drelm::emu::ResetEmulator();
+    WriteConfig(std::string(kConfig) + "OUTFILE_PATH out/\nOUTFILE_NAME run\nOUTFILE_RAW YES\nOUTFILE_LIST YES\n"
+                "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\n");
+    ASSERT_EQ(Run({{0, 's'}, {2500, 'q'}}), ProgramError::None) << out;
+    const std::string dir = folder.File("Tessary_DAQ/out/");
+    for (int board = 0; board < 2; ++board) {
+        SCOPED_TRACE(board);
+        std::map<std::string, std::string> log;
+        std::ifstream truth(folder.File("truth" + std::to_string(board) + ".txt"));
+        for (std::string line; std::getline(truth, line);) {
+            std::istringstream words(line);
+            std::string key, value;
+            if (words >> key >> value) log.emplace(key, value);
+        }
+        uint64_t bytes = 0, checksum = 14695981039346656037ull, lines = 0;
+        int segments = 0;
+        for (;; ++segments) {
+            const std::string name = "run_raw_b" + std::to_string(board) + "_seg" + std::to_string(segments);
+            std::ifstream raw(dir + name + ".bin", std::ios::binary);
+            if (!raw) break;
+            for (char c; raw.get(c); ++bytes) checksum = (checksum ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+        }
+        for (int seg = 0;; ++seg) {
+            std::ifstream list(dir + "run_list_b" + std::to_string(board) + "_seg" + std::to_string(seg) + ".txt");
+            if (!list) break;
+            // Each segment begins with its header line and a blank line.
+            for (std::string line; std::getline(list, line);) lines += !line.empty() && line.rfind(" Trigger index", 0) != 0;
+        }
+        EXPECT_GT(segments, 2) << "segments of 1 MiB";
+        EXPECT_EQ(std::to_string(bytes), log["bytes"]);
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "0x%016llx", static_cast<unsigned long long>(checksum));
+        EXPECT_EQ(hex, log["checksum"]);
+        EXPECT_EQ(std::to_string(lines), log["events"]);
+    }
 }
 
 // Every kind of link operation of the start-up (each operation on each
