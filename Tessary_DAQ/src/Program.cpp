@@ -194,17 +194,17 @@ ProgramError Session::ReadBoard(int k) {
     DaqConfig& config = *config_;
     uint32_t bytes = 0;
     if (DRELM_TSY_ReadData(handles_[k], 0, buffers_[k], &bytes) != 0) return ProgramError::Readout;
+    const int64_t now = platform::TimeNowMs();  // one clock read serves the board's turn
     if (bytes > 0) {
-        noDataStamp_ = platform::TimeNowMs();
+        noDataStamp_ = now;
         uint32_t count = 0;
         const auto* words = static_cast<const uint32_t*>(buffers_[k]);
         if (DRELM_TSY_GetEvents(handles_[k], words, bytes / 4, events_.data(), &count) != 0)
             return ProgramError::EventBuild;
         UpdateBatchCounters(bytes, events_.data(), count, current_[k], previous_[k], triggerWraps_[k],
                             config.boards[k].channelCount);
-        if (config.acquisitionRunning &&
-            (PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, statStamp_) || config.plotRequested)) {
-            PrintStatisticsBlock(out_, k, handles_[k], platform::TimeNowMs(), current_[k], previous_[k], config);
+        if (config.acquisitionRunning && (PeriodElapsedAt(now, config.statRefresh, statStamp_) || config.plotRequested)) {
+            PrintStatisticsBlock(out_, k, handles_[k], now, current_[k], previous_[k], config);
             PlotIfDue(k, count);
             // A histogram file that fails is written whole again at the next print: the run goes on.
             outputs_.RewriteHistograms(k, current_[k], config);
@@ -214,10 +214,10 @@ ProgramError Session::ReadBoard(int k) {
         if (const ProgramError e = outputs_.WriteBatch(k, buffers_[k], bytes, events_.data(), count);
             e != ProgramError::None)
             return e;
-    } else if (config.acquisitionRunning && PeriodElapsedAt(platform::TimeNowMs(), config.statRefresh, noDataStamp_)) {
+    } else if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, noDataStamp_)) {
         std::fputs("==========================================\n", out_);
         std::fprintf(out_, "Time since reset: %.2f s\n",
-                     static_cast<double>(static_cast<float>(platform::TimeNowMs() - config.resetTimeMs) / 1000.0f));
+                     static_cast<double>(static_cast<float>(now - config.resetTimeMs) / 1000.0f));
         std::fprintf(out_, "No readout data in board %d\n", k);
         std::fflush(out_);
     }
