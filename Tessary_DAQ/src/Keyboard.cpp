@@ -1,6 +1,7 @@
 #include "Keyboard.h"
 
 #include "DrelmTessaryLib.h"
+#include "PlotSelection.h"
 
 namespace tessary {
 namespace {
@@ -70,12 +71,6 @@ void ChannelEntry(KeyboardIo& io, DaqConfig& config) {
     std::fputs(error, io.out);
     std::fflush(io.out);
     io.sleepMs(kEntryErrorPauseMs);
-}
-
-// Groups of the plotted board; a board that reported no channels counts as a full one.
-int PlottedGroups(const DaqConfig& config) {
-    const int channels = config.boards[config.plotBoard < kMaxBoards ? config.plotBoard : 0].channelCount;
-    return channels > 0 && channels <= kMaxChannels ? channels / kChannelsPerGroup : kGroupsPerBoard;
 }
 
 }  // namespace

@@ -7,12 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "Statistics.h"
+#include "PlotSelection.h"
 
 namespace tessary {
 namespace {
-
-int PlottedBoard(const DaqConfig& config) { return config.boardCount > 0 ? config.plotBoard % config.boardCount : 0; }
 
 // 2^(14 - spectrumShift) bins, kept within what a spectrum holds whatever
 // the shift.

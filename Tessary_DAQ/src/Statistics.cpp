@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "DrelmTessaryLib.h"
+#include "PlotSelection.h"
 
 namespace tessary {
 namespace {
@@ -32,13 +33,6 @@ void Line(std::FILE* out, const char* label, int precision, double value, const 
 
 }  // namespace
 
-int EffectiveGroup(const DaqConfig& config) {
-    const int board = config.boardCount > 0 ? config.plotBoard % config.boardCount : 0;
-    int groups = config.boards[board].channelCount / kChannelsPerGroup;
-    if (groups <= 0 || groups > kGroupsPerBoard) groups = kGroupsPerBoard;
-    return config.plotGroup % groups;
-}
-
 void FormatStatistics(std::FILE* out, const BoardCounters& cur, const BoardCounters& prev, const DaqConfig& config,
                       TimeCounters counters) {
     if (cur.readoutBytes == prev.readoutBytes) {
@@ -47,8 +41,7 @@ void FormatStatistics(std::FILE* out, const BoardCounters& cur, const BoardCount
     }
     const double t = static_cast<double>(cur.lastTimestamp - prev.lastTimestamp) * 8.0;
     const int group = EffectiveGroup(config);
-    const int plotted = config.boardCount > 0 ? config.plotBoard % config.boardCount : 0;
-    const uint8_t mask = config.boards[plotted].groupEnableMask[group];
+    const uint8_t mask = config.boards[PlottedBoard(config)].groupEnableMask[group];
 
     const uint32_t deadDelta = counters.dead - config.deadTimeAtReset;
     const uint32_t totalDelta = counters.total - config.totalTimeAtReset;

@@ -8,6 +8,7 @@
 
 #include "BoardCounters.h"
 #include "DaqConfig.h"
+#include "PlotSelection.h"
 
 namespace tessary {
 
@@ -16,11 +17,6 @@ struct TimeCounters {
     uint32_t dead = 0;
     uint32_t total = 0;
 };
-
-// The group whose channels the table shows and the plot draws: the plotted
-// group, brought into the plotted board's groups (a configured group or a
-// board change may leave it beyond them).
-int EffectiveGroup(const DaqConfig& config);
 
 // The rates and the channel table from the two records and the counters;
 // "No data...\n" alone when no byte arrived since the snapshot. A rate that
