@@ -129,6 +129,9 @@ uint32_t EventBuilder::Build(const EventSettings& settings, const BoardTraits& b
     const uint32_t pileUpBlocks =
         trigger.pileUp && seesPulses ? PileUpBlocks(settings.presentBits, bits.Next()) : 0;
 
+    std::array<double, reg::kMaxGroups> baseline;
+    for (uint32_t g = 0; g < reg::kMaxGroups; ++g) baseline[g] = Baseline(settings, board, g);
+
     uint32_t at = kHeaderWords;
     bool eventPileUp = false;
     for (uint32_t p = 0; p < 4; ++p) {
@@ -143,7 +146,7 @@ uint32_t EventBuilder::Build(const EventSettings& settings, const BoardTraits& b
             const uint32_t channel = 16 * p + k;
             const uint32_t group = 2 * p + k / 8;
             const SpectrumSource::Sample first = source.Draw(channel, bits.Next());
-            double value = Baseline(settings, board, group) + first.noise;
+            double value = baseline[group] + first.noise;
             bool peak = false;
             if (seesPulses && first.hit) {
                 value += first.height * rangeGain;
