@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Clock.h"
+
 extern char** environ;
 
 namespace tessary::platform {
@@ -22,12 +24,6 @@ namespace {
 
 constexpr int kReapStepMs = 10;
 constexpr int kKillWaitMs = 1000;
-
-int64_t MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // Moves a descriptor above the standard ones, so that making the read end
 // the child's standard input is always a real dup2 (which drops

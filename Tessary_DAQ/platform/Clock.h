@@ -11,6 +11,10 @@ namespace tessary::platform {
 // durations precisely.
 int64_t TimeNowMs();
 
+// Milliseconds of a clock that only moves forward, for timeouts: a change
+// of the time of day does not lengthen or cut them.
+int64_t MonotonicMs();
+
 // Sleeps at least ms milliseconds. Signals do not shorten the sleep (a
 // stop is seen by the caller's next StopRequested() after it).
 void SleepMs(uint32_t ms);

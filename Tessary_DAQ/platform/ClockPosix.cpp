@@ -12,6 +12,12 @@ int64_t TimeNowMs() {
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+int64_t MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 void SleepMs(uint32_t ms) {
     // An absolute deadline on the monotonic clock: a sleep interrupted by a
     // signal resumes for the time left only, and clock changes do not count.

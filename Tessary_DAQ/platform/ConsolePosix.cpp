@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "Clock.h"
 #include "Signals.h"
 
 namespace tessary::platform {
@@ -34,12 +35,6 @@ constexpr int kStopped = -3;
 constexpr int kForever = -1;
 // A sequence longer than this is not a key; stop swallowing bytes.
 constexpr int kMaxSequenceBytes = 16;
-
-int64_t MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 }  // namespace
 

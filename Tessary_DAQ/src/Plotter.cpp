@@ -7,19 +7,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "HistogramText.h"
 #include "PlotSelection.h"
 
 namespace tessary {
 namespace {
 
-// 2^(14 - spectrumShift) bins, kept within what a spectrum holds whatever
-// the shift.
-int SpectrumLength(const DaqConfig& config) {
-    const double length = std::pow(2.0, 14 - config.boards[PlottedBoard(config)].spectrumShift);
-    if (!(length >= 1.0)) return 1;
-    if (length > kSpectrumBins) return kSpectrumBins;
-    return static_cast<int>(length);
-}
+int SpectrumLength(const DaqConfig& config) { return SpectrumBins(config.boards[PlottedBoard(config)].spectrumShift); }
 
 void CopyText(char (&field)[kPlotTextSize], const char* text) { std::snprintf(field, sizeof field, "%s", text); }
 
@@ -104,8 +98,7 @@ int StartPlotter(Plotter& plotter, const DaqConfig& config, std::FILE* out) {
 
 uint64_t Count(const BoardCounters& counters, int channel, int bin) {
     const double* spectrum = counters.spectrum[channel];
-    const double value = spectrum ? spectrum[bin] : 0.0;
-    return value > 0.0 ? static_cast<uint64_t>(value) : 0;
+    return spectrum ? WholeCount(spectrum[bin]) : 0;
 }
 
 // The data file: one line per bin, the bin then each channel's count. Also
