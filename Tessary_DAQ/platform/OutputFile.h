@@ -8,6 +8,10 @@
 
 namespace tessary::platform {
 
+// Makes a write beyond the file size limit fail (and be reported) instead
+// of ending the process. Called before output files are opened.
+void PrepareOutputFiles();
+
 // Whether the status of a path can be queried (it exists and its parents
 // can be searched).
 bool PathAccessible(const char* path);

@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 namespace tessary::platform {
+
+void PrepareOutputFiles() { std::signal(SIGXFSZ, SIG_IGN); }
 
 bool PathAccessible(const char* path) {
     struct stat info {};

@@ -11,9 +11,8 @@ namespace tessary::platform {
 // never exits and is never reset, so a second Ctrl-C during shutdown does
 // not cut the shutdown short. Interrupted system calls are restarted where
 // the system allows, so other modules' reads and writes see no EINTR
-// because of these signals. SIGPIPE is left as it is; SIGXFSZ is ignored,
-// so that a file at the size limit fails its write instead of ending the
-// process. Calling it again is harmless.
+// because of these signals. SIGPIPE is left as it is. Calling it again is
+// harmless.
 void InstallStopSignals();
 
 // True once any of the stop signals has arrived; stays true.

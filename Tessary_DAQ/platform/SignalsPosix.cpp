@@ -50,9 +50,6 @@ void InstallStopSignals() {
     sigemptyset(&action.sa_mask);
     for (int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
     for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
-    // A file that reaches the size limit must fail its write (and be
-    // reported), not end the process.
-    signal(SIGXFSZ, SIG_IGN);
 }
 
 bool StopRequested() { return stopRequested.load(); }

@@ -62,6 +62,7 @@ ProgramError OutputFiles::WriteFailed(BufferedFile& file) {
 ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
     Close();
     out_ = out ? out : stdout;
+    platform::PrepareOutputFiles();
 
     if (!platform::PathAccessible(config.outfilePath)) {
         if (!platform::MakeDirectory(std::string(config.outfilePath, strnlen(config.outfilePath, kFieldChars)))) {
