@@ -39,4 +39,10 @@ bool QueryOpenFile(int fd, OpenFileStatus& status);
 // close revealed (e.g. a deferred write failure).
 bool CloseOutputFile(int fd);
 
+// Puts `from` in the place of `to` in one step (readers see the old file or
+// the new one, never a part); false with errno set when it cannot.
+bool ReplaceFile(const char* from, const char* to);
+// Removes a file that is no longer wanted; failures are of no interest.
+void RemoveFile(const char* name);
+
 }  // namespace tessary::platform

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 
 namespace tessary::platform {
@@ -63,5 +64,9 @@ bool CloseOutputFile(int fd) {
     // never retried.
     return close(fd) == 0;
 }
+
+bool ReplaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+void RemoveFile(const char* name) { unlink(name); }
 
 }  // namespace tessary::platform

@@ -1,5 +1,6 @@
 #include "OutputFiles.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
@@ -142,7 +143,12 @@ ProgramError OutputFiles::RewriteHistograms(int board, const BoardCounters& curr
     const int bins = SpectrumBins(settings.spectrumShift);
     for (int ch = 0; ch < ChannelCount(settings); ++ch) {
         if (!ChannelEnabled(settings, ch)) continue;
-        if (!BuildName(config, "histo", board, "ch", ch, "txt") || !histogram_.Create(name_)) {
+        // Written under another name and renamed over the file, so that the
+        // last whole histogram survives a crash or a full disk mid-write.
+        char part[kFileNameSize + sizeof ".part"];
+        if (!BuildName(config, "histo", board, "ch", ch, "txt") ||
+            std::snprintf(part, sizeof part, "%s.part", name_) >= static_cast<int>(sizeof part) ||
+            !histogram_.Create(part)) {
             std::fprintf(out_, "output file %s could not be created.\n", name_);
             return ProgramError::OutputFileOpen;
         }
@@ -152,9 +158,11 @@ ProgramError OutputFiles::RewriteHistograms(int board, const BoardCounters& curr
             if (line == nullptr) break;
             histogram_.Commit(HistogramLine(line, bin, spectrum[bin]));
         }
-        if (!histogram_.Close()) {
-            std::fprintf(out_, "Warning: histogram file %s could not be written: %s\n", histogram_.Name(),
-                         std::strerror(histogram_.Error()));
+        const bool whole = histogram_.Close();
+        if (!whole || !platform::ReplaceFile(part, name_)) {
+            std::fprintf(out_, "Warning: histogram file %s could not be written: %s\n", name_,
+                         std::strerror(whole ? errno : histogram_.Error()));
+            platform::RemoveFile(part);
             return ProgramError::OutputFileWrite;
         }
     }
