@@ -3,7 +3,7 @@
 # packages. Does nothing when everything is already there.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev)
 
 missing=()
 for p in "${packages[@]}"; do
