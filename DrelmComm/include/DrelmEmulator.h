@@ -70,6 +70,10 @@ struct BoardConfig {
     uint32_t statusBits = 1;              // bits the host must ignore carry the board's status
     uint32_t spareWordPercent = 50;       // of the transfers with events: one spare word after the last
     uint32_t eventMemoryEvents = 1024;    // events the board's memory holds
+    // For throughput measurements of a host: 0 draws every event; N > 0
+    // draws N events per run and repeats their amplitudes and block headers,
+    // with fresh event headers (README "Event pool").
+    uint32_t eventPool = 0;
     // Start modes 1 to 3 wait for the start signal: it comes this long after
     // the run bit is set, or (unset) only through SendStartSignal.
     std::optional<uint32_t> startSignalUs;

@@ -118,7 +118,7 @@ BoardTraits BoardTraits::From(const BoardConfig& config) {
 }
 
 uint32_t EventBuilder::Build(const EventSettings& settings, const BoardTraits& board, const SpectrumSource& source,
-                             RandomStream& random, const TriggerInfo& trigger, uint32_t* out) {
+                             RandomStream& random, const TriggerInfo& trigger, uint32_t* out, bool* pileUp) {
     const uint32_t fullScale = SpectrumSource::kFullScale >> settings.shift;
     const bool seesPulses = settings.positive == board.positivePulses;
     const double rangeGain = settings.smallRange ? 2.0 : 1.0;
@@ -186,16 +186,22 @@ uint32_t EventBuilder::Build(const EventSettings& settings, const BoardTraits& b
         if (board.statusBits) head |= step << 16 | static_cast<uint32_t>(sweep) << 28 | p << 29;
         *header = head;
     }
+    WriteHeader(settings, board, trigger, eventPileUp, at, out);
+    if (pileUp) *pileUp = eventPileUp;
+    return at;
+}
+
+void EventBuilder::WriteHeader(const EventSettings& settings, const BoardTraits& board, const TriggerInfo& trigger,
+                               bool pileUp, uint32_t size, uint32_t* out) {
     uint32_t status = 0;
     if (board.statusBits) {
-        status = (trigger.software ? kBySoftware : kByExternal) | (eventPileUp ? kEventPileUp : 0) |
+        status = (trigger.software ? kBySoftware : kByExternal) | (pileUp ? kEventPileUp : 0) |
                  (trigger.memoryHalfFull ? kMemoryHalfFull : 0) | board.boardId << 24;
     }
-    out[0] = at | kHeaderMark;
+    out[0] = size | kHeaderMark;
     out[1] = settings.presentBits | static_cast<uint32_t>((trigger.timestampTicks >> 32) & 0xFFFF) << 8 | status;
     out[2] = (trigger.triggerIndex & 0xFFFFFF) | (board.statusBits ? (trigger.eventNumber & 0xFF) << 24 : 0);
     out[3] = static_cast<uint32_t>(trigger.timestampTicks);
-    return at;
 }
 
 }  // namespace drelm::emu

@@ -90,9 +90,16 @@ public:
     static constexpr uint32_t kHeaderMark = 0xAu << 28;
     static constexpr uint32_t kSlidingSteps = 4096;
 
-    // Writes one event into `out` (room for kMaxEventWords); returns its size.
+    // Writes one event into `out` (room for kMaxEventWords); returns its size
+    // and, when asked, whether a block of it piled up.
     static uint32_t Build(const EventSettings& settings, const BoardTraits& board, const SpectrumSource& source,
-                          RandomStream& random, const TriggerInfo& trigger, uint32_t* out);
+                          RandomStream& random, const TriggerInfo& trigger, uint32_t* out,
+                          bool* pileUp = nullptr);
+
+    // The four header words of an event of `size` words whose blocks are
+    // already in place; `pileUp`: a block of it is flagged.
+    static void WriteHeader(const EventSettings& settings, const BoardTraits& board, const TriggerInfo& trigger,
+                            bool pileUp, uint32_t size, uint32_t* out);
 };
 
 }  // namespace drelm::emu

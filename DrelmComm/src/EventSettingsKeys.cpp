@@ -44,6 +44,7 @@ const NumberKey kNumberKeys[] = {
     {"status_bits", &BoardConfig::statusBits, 0, 1},
     {"spare_word_percent", &BoardConfig::spareWordPercent, 0, 100},
     {"event_memory_events", &BoardConfig::eventMemoryEvents, 1, 65536},
+    {"event_pool", &BoardConfig::eventPool, 0, 65536},
 };
 
 std::string Range(const NumberKey& key) {

@@ -18,7 +18,8 @@ EventStream::EventStream(const BoardConfig& config)
       traits_(BoardTraits::From(config)),
       conversionNs_(config.conversionTimeNs),
       external_(config.triggerRateHz, config.seed ^ kArrivalStream),
-      amplitudes_(config.seed ^ kAmplitudeStream) {}
+      amplitudes_(config.seed ^ kAmplitudeStream),
+      pool_(config.eventPool) {}
 
 const SpectrumSource& EventStream::Source() {
     if (!source_) source_ = std::make_unique<SpectrumSource>(config_, config_.seed ^ kGainStream);
@@ -30,6 +31,7 @@ void EventStream::StartRun(uint64_t atNs) {
     runStartNs_ = atNs;
     triggerIndex_ = 0;
     external_.Disarm();
+    pool_.Clear();
 }
 
 void EventStream::Reset(uint64_t atNs) {
@@ -74,7 +76,8 @@ void EventStream::Trigger(uint64_t atNs, bool software, const EventSettings& set
     // to this event's channels, and the board, still dead, loses its trigger.
     info.pileUp = external_.Armed() && external_.NextNs() < atNs + settings.gateNs;
     info.memoryHalfFull = halfFull;
-    memory.Commit(EventBuilder::Build(settings, traits_, Source(), amplitudes_, info, room));
+    memory.Commit(pool_.On() ? pool_.Build(settings, traits_, Source(), amplitudes_, info, room)
+                             : EventBuilder::Build(settings, traits_, Source(), amplitudes_, info, room));
     deadUntilNs_ = atNs + settings.gateNs + conversionNs_;
     AddDead(atNs, deadUntilNs_);
 }

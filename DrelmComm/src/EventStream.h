@@ -24,6 +24,7 @@
 
 #include "EventBuilder.h"
 #include "EventMemory.h"
+#include "EventPool.h"
 #include "RandomStream.h"
 #include "SpectrumSource.h"
 #include "TriggerSource.h"
@@ -70,6 +71,7 @@ private:
     std::unique_ptr<SpectrumSource> source_;  // built at the first event
     TriggerSource external_;
     RandomStream amplitudes_;
+    EventPool pool_;
 
     uint64_t horizonNs_ = 0;       // generated up to here
     uint64_t runStartNs_ = 0;
