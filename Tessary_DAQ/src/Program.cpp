@@ -65,6 +65,13 @@ private:
     Plotter plotter_;
     bool boardsOpened_ = false;
     int64_t keyStamp_ = 0, statStamp_ = 0, noDataStamp_ = 0;
+    // The statistics timer is one for all boards and each period prints one
+    // board's block; the boards take these prints in turn. Left to whichever
+    // board's turn the timer happens to expire in, a board whose output work
+    // is short would take nearly every print, and the others (the plotted
+    // one among them) would go for long without block, plot or histogram.
+    bool statDue_ = false;
+    int statBoard_ = 0;
 };
 
 ProgramError Session::ReadConfiguration(const ProgramOptions& options) {
@@ -195,6 +202,7 @@ ProgramError Session::ReadBoard(int k) {
     uint32_t bytes = 0;
     if (DRELM_TSY_ReadData(handles_[k], 0, buffers_[k], &bytes) != 0) return ProgramError::Readout;
     const int64_t now = platform::TimeNowMs();  // one clock read serves the board's turn
+    if (!config.acquisitionRunning) statDue_ = false;
     if (bytes > 0) {
         noDataStamp_ = now;
         uint32_t count = 0;
@@ -203,7 +211,14 @@ ProgramError Session::ReadBoard(int k) {
             return ProgramError::EventBuild;
         UpdateBatchCounters(bytes, events_.data(), count, current_[k], previous_[k], triggerWraps_[k],
                             config.boards[k].channelCount);
-        if (config.acquisitionRunning && (PeriodElapsedAt(now, config.statRefresh, statStamp_) || config.plotRequested)) {
+        if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, statStamp_)) {
+            // A board that let a whole period pass without data gives its turn on.
+            if (statDue_) statBoard_ = (statBoard_ + 1) % Boards();
+            statDue_ = true;
+        }
+        const bool turn = statDue_ && k == statBoard_;
+        if (config.acquisitionRunning && (turn || config.plotRequested)) {
+            if (turn) statDue_ = false, statBoard_ = (k + 1) % Boards();
             PrintStatisticsBlock(out_, k, handles_[k], now, current_[k], previous_[k], config);
             PlotIfDue(k, count);
             // A histogram file that fails is written whole again at the next print: the run goes on.
@@ -214,7 +229,8 @@ ProgramError Session::ReadBoard(int k) {
         if (const ProgramError e = outputs_.WriteBatch(k, buffers_[k], bytes, events_.data(), count);
             e != ProgramError::None)
             return e;
-    } else if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, noDataStamp_)) {
+    }
+    if (bytes == 0 && config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, noDataStamp_)) {
         std::fputs("==========================================\n", out_);
         std::fprintf(out_, "Time since reset: %.2f s\n",
                      static_cast<double>(static_cast<float>(now - config.resetTimeMs) / 1000.0f));

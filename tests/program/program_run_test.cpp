@@ -121,6 +121,12 @@ TEST_F(ProgramRunTest, AcquisitionPrintsTheBoardsRatesAndEndsWithEveryBoardClose
         }
     }
     EXPECT_GE(prints, 2) << out;
+    // One block per period, the boards in turn, whichever board's output work the timer expires in.
+    std::string order;
+    for (std::size_t at = out.find("\nBoard "); at != std::string::npos; at = out.find("\nBoard ", at + 1))
+        if (out.compare(at + 7, 2, "0(") == 0 || out.compare(at + 7, 2, "1\n") == 0) order += out[at + 7];
+    EXPECT_GE(order.size(), 4u) << out;
+    for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], "01"[i % 2]) << order;
     EXPECT_EQ(out.find('\a'), std::string::npos) << "no error";
     EXPECT_FALSE(Open(0));
     EXPECT_FALSE(Open(1));
