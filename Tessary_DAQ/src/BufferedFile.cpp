@@ -23,6 +23,8 @@ static void CopyName(char (&to)[kFileNameSize], const char* name) {
 bool BufferedFile::Create(const char* name) {
     Close();
     CopyName(name_, name);
+    given_ = 0;
+    checksum_.Clear();
     fd_ = platform::CreateOutputFile(name);
     return fd_ >= 0;
 }
@@ -33,6 +35,8 @@ BufferedFile::Switch BufferedFile::SwitchTo(const char* name) {
     const bool whole = Close();
     fd_ = fd;
     CopyName(name_, name);
+    given_ = 0;
+    checksum_.Clear();
     return whole ? Switch::Done : Switch::PreviousIncomplete;
 }
 
@@ -52,6 +56,8 @@ bool BufferedFile::Fail() {
 bool BufferedFile::Append(const void* data, std::size_t bytes) {
     if (failed_ || fd_ < 0) return false;
     if (bytes == 0) return true;
+    checksum_.Add(data, bytes);
+    given_ += bytes;
     if (bytes <= capacity_ - fill_) {
         std::memcpy(buffer_ + fill_, data, bytes);
         fill_ += bytes;

@@ -4,12 +4,15 @@
 // with the buffered bytes in one system call, without being copied. After
 // the first failed write the file takes nothing more: a later write that
 // succeeded would leave a hole in the data, so the file stays a whole prefix
-// of what was given to it.
+// of what was given to it. The size and CRC-32C of the bytes given are kept
+// as they come, so that a run can name each file's checksum without reading
+// the file again.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "Checksum.h"
 #include "OutputFile.h"
 
 namespace tessary {
@@ -53,11 +56,19 @@ public:
     // Room for at most `bytes` (no more than the buffer holds) to be filled
     // and then committed; null after a failure.
     char* Reserve(std::size_t bytes);
-    void Commit(std::size_t bytes) { fill_ += bytes; }
+    void Commit(std::size_t bytes) {
+        checksum_.Add(buffer_ + fill_, bytes);
+        given_ += bytes;
+        fill_ += bytes;
+    }
     bool Flush();
     // Flushes and closes; true when every byte given reached the file.
     // Nothing is open afterwards, and a failed state is cleared.
     bool Close();
+
+    // Bytes given to the file now open (or last closed) and their CRC-32C.
+    uint64_t BytesGiven() const { return given_; }
+    uint32_t Checksum() const { return checksum_.Value(); }
 
     // Size on disk (buffered bytes not included) and whether the file is
     // still reachable by a name.
@@ -73,6 +84,8 @@ private:
     bool failed_ = false;
     bool reported_ = false;
     int error_ = 0;
+    uint64_t given_ = 0;
+    Crc32c checksum_;
     char name_[kFileNameSize] = {};
 };
 

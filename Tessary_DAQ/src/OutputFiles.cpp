@@ -38,6 +38,15 @@ OutputFiles::~OutputFiles() { Close(); }
 int32_t OutputFiles::RawSegment(int board) const { return ValidBoard(board) ? boards_[board].rawSegment : 0; }
 int32_t OutputFiles::ListSegment(int board) const { return ValidBoard(board) ? boards_[board].listSegment : 0; }
 
+const std::vector<WrittenFile>& OutputFiles::Written(int board) const {
+    static const std::vector<WrittenFile> kNone;
+    return board >= 0 && static_cast<std::size_t>(board) < written_.size() ? written_[board] : kNone;
+}
+
+void OutputFiles::Record(int board, const BufferedFile& file, bool whole) {
+    written_[board].push_back({file.Name(), file.BytesGiven(), file.Checksum(), whole});
+}
+
 bool OutputFiles::DirectoryAccessible(const DaqConfig& config) {
     if (platform::PathAccessible(config.outfilePath)) return true;
     std::fprintf(out_,
@@ -79,6 +88,8 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
     boardCount_ = config.boardCount < 0 ? 0 : config.boardCount > kMaxBoards ? kMaxBoards : config.boardCount;
     const std::size_t perBoard = (config.outfileRaw ? kRawBufferBytes : 0) + (config.outfileList ? kListBufferBytes : 0);
     try {
+        written_.assign(static_cast<std::size_t>(boardCount_), {});
+        histograms_.assign(static_cast<std::size_t>(boardCount_), std::vector<WrittenFile>(kMaxChannels));
         boards_ = std::make_unique<BoardFiles[]>(static_cast<std::size_t>(boardCount_));
         if (perBoard > 0) buffers_.reset(new char[perBoard * static_cast<std::size_t>(boardCount_)]);
         if (config.outfileHisto) histogramBuffer_.reset(new char[kHistogramBufferBytes]);
@@ -132,6 +143,7 @@ ProgramError OutputFiles::CreateHistogramFiles(int board, const DaqConfig& confi
             return ProgramError::OutputFileOpen;
         }
         histogram_.Close();  // empty: nothing to lose
+        histograms_[board][ch] = {name_, 0, histogram_.Checksum(), true};
     }
     return ProgramError::None;
 }
@@ -165,6 +177,9 @@ ProgramError OutputFiles::RewriteHistograms(int board, const BoardCounters& curr
             platform::RemoveFile(part);
             return ProgramError::OutputFileWrite;
         }
+        WrittenFile& record = histograms_[board][ch];
+        record.bytes = histogram_.BytesGiven();
+        record.checksum = histogram_.Checksum();
     }
     return ProgramError::None;
 }
@@ -214,7 +229,13 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
         return ProgramError::None;
     }
     std::memcpy(previousName_, file.Name(), sizeof previousName_);
-    switch (file.SwitchTo(name_)) {
+    WrittenFile closing{previousName_, file.BytesGiven(), file.Checksum(), true};
+    const BufferedFile::Switch switched = file.SwitchTo(name_);
+    if (switched != BufferedFile::Switch::NotCreated) {
+        closing.whole = switched == BufferedFile::Switch::Done;
+        written_[board].push_back(std::move(closing));
+    }
+    switch (switched) {
         case BufferedFile::Switch::NotCreated:
             std::fprintf(out_, "output file %s could not be created.\n", name_);
             return ProgramError::None;
@@ -254,13 +275,17 @@ ProgramError OutputFiles::Close() {
             if (!file->IsOpen()) continue;
             if (file->Failed()) WriteFailed(*file);  // reported at the failure, unless missed
             const bool failedBefore = file->Failed();
-            if (!file->Close()) {
+            const bool whole = file->Close();
+            if (!whole) {
                 if (!failedBefore)
                     std::fprintf(out_, "Output file %s could not be written: %s\n", file->Name(),
                                  std::strerror(file->Error()));
                 result = ProgramError::OutputFileWrite;
             }
+            Record(b, *file, whole);
         }
+        for (WrittenFile& histogram : histograms_[b])
+            if (!histogram.name.empty()) written_[b].push_back(std::move(histogram));
     }
     histogram_.Close();
     boards_.reset();

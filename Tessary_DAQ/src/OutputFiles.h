@@ -31,6 +31,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "BoardCounters.h"
 #include "BufferedFile.h"
@@ -55,6 +57,14 @@ inline constexpr int64_t kFlushPeriodMs = 1000;
 // greater than the limit (a negative limit counts as 0). 64-bit throughout,
 // so limits up to the largest the configuration accepts work.
 bool SegmentFull(uint64_t bytesOnDisk, int32_t maxSizeMiB);
+
+// A file the run wrote, as the run's summary names it.
+struct WrittenFile {
+    std::string name;       // as created
+    uint64_t bytes = 0;     // bytes given to it
+    uint32_t checksum = 0;  // their CRC-32C
+    bool whole = true;      // false: not every byte reached the file
+};
 
 class OutputFiles {
 public:
@@ -99,6 +109,12 @@ public:
     // message printed). Safe to call more than once and without Open.
     ProgramError Close();
 
+    // The board's files: the segments closed so far, and after Close also
+    // the last segments and the histogram files as last written. Kept from
+    // Close until the next Open. A segment change adds an entry, the only
+    // memory the run loop takes, once per segment.
+    const std::vector<WrittenFile>& Written(int board) const;
+
     // Number of the board's segment now open (0 from start-up).
     int32_t RawSegment(int board) const;
     int32_t ListSegment(int board) const;
@@ -122,6 +138,7 @@ private:
     ProgramError NextSegment(BufferedFile& file, int32_t& segment, int board, const DaqConfig& config,
                              bool list);
     ProgramError WriteFailed(BufferedFile& file);
+    void Record(int board, const BufferedFile& file, bool whole);
 
     std::FILE* out_ = stdout;
     std::unique_ptr<BoardFiles[]> boards_;
@@ -131,6 +148,8 @@ private:
     BufferedFile histogram_;
     char name_[kFileNameSize] = {};
     char previousName_[kFileNameSize] = {};
+    std::vector<std::vector<WrittenFile>> written_;
+    std::vector<std::vector<WrittenFile>> histograms_;  // per board and channel; no name: none
 };
 
 }  // namespace tessary

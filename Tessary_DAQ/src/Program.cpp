@@ -1,6 +1,8 @@
 #include "Program.h"
 
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <memory>
@@ -22,6 +24,8 @@
 #include "Paths.h"
 #include "Plotter.h"
 #include "ProgressLine.h"
+#include "RunSummary.h"
+#include "RunTotals.h"
 #include "Signals.h"
 #include "Statistics.h"
 #include "TableLoading.h"
@@ -31,6 +35,24 @@ namespace tessary {
 namespace {
 
 constexpr int32_t kKeyPollMs = 100;
+// How often the presets that read the boards' counters are looked at.
+constexpr int32_t kPresetPollMs = 100;
+
+// One s before the operator's keys: --start acts exactly as the key does.
+class StartFirst : public platform::KeyInput {
+public:
+    StartFirst(platform::KeyInput& keys, bool start) : keys_(keys), pending_(start) {}
+    bool KeyWaiting() override { return pending_ || keys_.KeyWaiting(); }
+    int ReadKey() override {
+        if (!pending_) return keys_.ReadKey();
+        pending_ = false;
+        return 's';
+    }
+
+private:
+    platform::KeyInput& keys_;
+    bool pending_;
+};
 
 // Everything the program holds from start-up to the end. Memory is taken
 // during start-up only; the run loop allocates nothing.
@@ -48,6 +70,9 @@ private:
     ProgramError ReadBoard(int k);
     ProgramError LoadTables();
     void PlotIfDue(int k, uint32_t count);
+    void FollowAcquisition(bool wasRunning);
+    bool PresetReached();
+    void WriteRunSummary(ProgramError error);
     int Boards() const { return config_->boardCount; }
 
     platform::KeyInput& keys_;
@@ -72,6 +97,19 @@ private:
     // one among them) would go for long without block, plot or histogram.
     bool statDue_ = false;
     int statBoard_ = 0;
+
+    // The run as a whole, for the presets and the summary.
+    ProgramOptions options_;
+    std::string configPath_;
+    std::vector<std::string> models_;
+    RunTotals totals_;
+    bool loopReached_ = false;
+    int64_t loopStartMs_ = 0;
+    int64_t acquiredMs_ = 0;       // host time of the periods of acquisition that ended
+    int64_t acquiringSinceMs_ = 0;  // start of the one under way (monotonic)
+    int64_t presetStamp_ = 0;
+    std::string endedBy_;
+    int presetBoard_ = -1;
 };
 
 ProgramError Session::ReadConfiguration(const ProgramOptions& options) {
@@ -83,6 +121,9 @@ ProgramError Session::ReadConfiguration(const ProgramOptions& options) {
     userFolder_ = *folder;
     platform::MakeDirectory(userFolder_);  // it may exist already
     const std::string path = options.configPath.empty() ? userFolder_ + "Tessary_Config.txt" : options.configPath;
+    std::error_code ignored;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
+    configPath_ = absolute.empty() ? path : absolute.string();
     // The parser's messages are few and come before any acquisition.
     std::ostringstream messages;
     std::ifstream file;
@@ -110,6 +151,7 @@ ProgramError Session::PrintBoardInfo() {
         }
         std::fputs("****************************************\n", out_);
         std::fprintf(out_, "Connected to Drelm Peak-Sensing Model %s\n", info.modelName);
+        models_[b].assign(info.modelName, strnlen(info.modelName, sizeof info.modelName));
         std::fprintf(out_, "ROC FPGA Release is %s\n", info.rocRelease);
         std::fprintf(out_, "AMC FPGA Release is %s\n", info.amcRelease);
     }
@@ -150,6 +192,7 @@ ProgramError Session::LoadTables() {
 }
 
 ProgramError Session::Start(const ProgramOptions& options) {
+    options_ = options;
     std::fputs("**************************************************************\n", out_);
     std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
     std::fputs("**************************************************************\n", out_);
@@ -161,6 +204,8 @@ ProgramError Session::Start(const ProgramOptions& options) {
         current_ = std::vector<BoardCounters>(static_cast<std::size_t>(Boards()));
         previous_ = std::vector<BoardCounters>(static_cast<std::size_t>(Boards()));
         buffers_.assign(static_cast<std::size_t>(Boards()), nullptr);
+        models_.assign(static_cast<std::size_t>(Boards()), std::string());
+        totals_.Resize(Boards());
     } catch (const std::bad_alloc&) {
         return ProgramError::Memory;
     }
@@ -209,8 +254,10 @@ ProgramError Session::ReadBoard(int k) {
         const auto* words = static_cast<const uint32_t*>(buffers_[k]);
         if (DRELM_TSY_GetEvents(handles_[k], words, bytes / 4, events_.data(), &count) != 0)
             return ProgramError::EventBuild;
+        const BatchMark mark = BatchMark::Of(current_[k]);
         UpdateBatchCounters(bytes, events_.data(), count, current_[k], previous_[k], triggerWraps_[k],
                             config.boards[k].channelCount);
+        totals_.AddBatch(k, bytes, events_.data(), count, mark, current_[k]);
         if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, statStamp_)) {
             // A board that let a whole period pass without data gives its turn on.
             if (statDue_) statBoard_ = (statBoard_ + 1) % Boards();
@@ -258,18 +305,81 @@ void Session::PlotIfDue(int k, uint32_t count) {
 
 ProgramError Session::Loop() {
     DaqConfig& config = *config_;
-    KeyboardIo io{keys_, out_, &platform::TimeNowMs, &platform::SleepMs};
+    StartFirst keys(keys_, options_.startAtOnce);
+    KeyboardIo io{keys, out_, &platform::TimeNowMs, &platform::SleepMs};
+    loopReached_ = true;
+    loopStartMs_ = platform::TimeNowMs();
     while (!config.quitRequested) {
-        if (PeriodElapsedAt(platform::TimeNowMs(), kKeyPollMs, keyStamp_))
+        if (PeriodElapsedAt(platform::TimeNowMs(), kKeyPollMs, keyStamp_)) {
+            const bool wasRunning = config.acquisitionRunning != 0;
             CheckKeyboardCommand(io, handles_.data(), config, current_.data(), previous_.data());
+            FollowAcquisition(wasRunning);
+            if (config.quitRequested && endedBy_.empty()) endedBy_ = "key";
+        }
         // A stop signal ends the run as the quit key does, after this pass.
-        if (platform::StopRequested()) config.quitRequested = 1;
+        if (platform::StopRequested() && !config.quitRequested) {
+            config.quitRequested = 1;
+            endedBy_ = "signal";
+        }
         if (config.continuousTrigger)
             for (int b = 0; b < Boards(); ++b) DRELM_TSY_SendSWtrigger(handles_[b]);
         for (int k = 0; k < Boards(); ++k)
             if (const ProgramError e = ReadBoard(k); e != ProgramError::None) return e;
+        if (!config.quitRequested && config.acquisitionRunning && PresetReached()) config.quitRequested = 1;
     }
     return ProgramError::None;
+}
+
+// The run's totals follow each start and stop, from the keys or --start.
+void Session::FollowAcquisition(bool wasRunning) {
+    const bool running = config_->acquisitionRunning != 0;
+    if (running == wasRunning) return;
+    const int64_t now = platform::MonotonicMs();
+    if (running) {
+        totals_.Started(handles_.data());
+        acquiringSinceMs_ = now;
+    } else {
+        totals_.Stopped(handles_.data());
+        acquiredMs_ += now - acquiringSinceMs_;
+    }
+}
+
+// The presets, over the run's whole acquisition; the first one reached
+// says so and ends the run as the quit key does.
+bool Session::PresetReached() {
+    const ProgramOptions& o = options_;
+    char text[160];
+    if (o.presetCounts) {
+        for (int k = 0; k < Boards(); ++k) {
+            if (totals_.Board(k).events < *o.presetCounts) continue;
+            std::snprintf(text, sizeof text, "preset counts of %llu events (board %d)",
+                          static_cast<unsigned long long>(*o.presetCounts), k);
+            presetBoard_ = k;
+            endedBy_ = text;
+            std::fprintf(out_, "Preset reached: %s\n", text);
+            return true;
+        }
+    }
+    if (!o.presetRealS && !o.presetLiveS) return false;
+    const int64_t now = platform::MonotonicMs();
+    if (!PeriodElapsedAt(now, kPresetPollMs, presetStamp_)) return false;
+    if (o.presetRealS && static_cast<double>(acquiredMs_ + now - acquiringSinceMs_) >= *o.presetRealS * 1000.0) {
+        std::snprintf(text, sizeof text, "preset real time of %g s", *o.presetRealS);
+        endedBy_ = text;
+        std::fprintf(out_, "Preset reached: %s\n", text);
+        return true;
+    }
+    if (o.presetLiveS) {
+        for (int k = 0; k < Boards(); ++k) {
+            if (totals_.BoardTimes(k, handles_[k]).LiveS() < *o.presetLiveS) continue;
+            std::snprintf(text, sizeof text, "preset live time of %g s (board %d)", *o.presetLiveS, k);
+            presetBoard_ = k;
+            endedBy_ = text;
+            std::fprintf(out_, "Preset reached: %s\n", text);
+            return true;
+        }
+    }
+    return false;
 }
 
 void Session::Shutdown(ProgramError error) {
@@ -283,6 +393,11 @@ void Session::Shutdown(ProgramError error) {
     const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
+    // The period under way ends here, its counters read while the boards are open.
+    if (loopReached_ && config_->acquisitionRunning) {
+        config_->acquisitionRunning = 0;
+        FollowAcquisition(true);
+    }
     // Stage F: the output files, then the plotter.
     outputs_.Close();
     ClosePlotter(plotter_);
@@ -290,7 +405,35 @@ void Session::Shutdown(ProgramError error) {
         if (buffer) DRELM_TSY_FreeReadoutBuffer(&buffer), buffer = nullptr;
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_CloseTessary(handles_[b]);
+    if (loopReached_) WriteRunSummary(error);
     std::fflush(out_);
+}
+
+void Session::WriteRunSummary(ProgramError error) {
+    RunSummary summary;
+    summary.version = std::string("Tessary_DAQ ") + kProgramVersion;
+    summary.configPath = configPath_;
+    summary.startedMs = loopStartMs_;
+    summary.stoppedMs = platform::TimeNowMs();
+    if (error != ProgramError::None) {
+        summary.endedBy = "error " + std::to_string(static_cast<int>(error)) + ": " + ErrorMessage(error);
+    } else {
+        summary.endedBy = endedBy_.empty() ? "key" : endedBy_;
+        summary.presetBoard = presetBoard_;
+    }
+    for (int b = 0; b < Boards(); ++b) {
+        // The boards are closed: the times come from what was read at the stops.
+        summary.boards.push_back({models_[b], ConnectionText(config_->boards[b]), totals_.Board(b),
+                                  totals_.BoardTimes(b, -1), outputs_.Written(b)});
+    }
+    PrintSummary(out_, summary);
+    const std::string path = SummaryPath(*config_, userFolder_);
+    std::string failure;
+    if (WriteSummaryFile(path, SummaryJson(summary, path), failure)) {
+        std::fprintf(out_, "Run summary written to %s\n", path.c_str());
+    } else {
+        std::fprintf(out_, "Run summary %s could not be written: %s\n", path.c_str(), failure.c_str());
+    }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 // Program.cpp.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "Console.h"
@@ -17,6 +19,13 @@ inline constexpr char kProgramVersion[] = "1.1.0";
 
 struct ProgramOptions {
     std::string configPath;  // empty: the per-user folder's Tessary_Config.txt
+    // Unattended runs: start acquiring at once, as the s key does, and end
+    // the run as the q key does once a preset is reached. The presets count
+    // the run's whole acquisition (a stop pauses them).
+    bool startAtOnce = false;
+    std::optional<double> presetRealS;      // seconds of acquisition on the host's clock
+    std::optional<double> presetLiveS;      // seconds of live time on any board's counters
+    std::optional<uint64_t> presetCounts;   // events accounted by any board
 };
 
 // Runs the program with its keys from `keys` and its messages to `out`;

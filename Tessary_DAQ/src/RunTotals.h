@@ -1,0 +1,76 @@
+// What a run acquired from each board over all its periods of acquisition:
+// the totals of the run summary, which must agree with the output files,
+// and what the presets compare with. The statistics' counters restart at
+// every start and reset; these do not.
+//
+// Per batch the work is a subtraction per event (the trigger-index gaps)
+// and a bit test per amplitude (saturation, counted in every block as the
+// files hold them); the event and pile-up counts are the accounting's own,
+// taken as the difference its batch made.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "BoardCounters.h"
+#include "DrelmTessaryLib.h"
+
+namespace tessary {
+
+struct BoardTotals {
+    uint64_t events = 0;
+    uint64_t bytes = 0;
+    uint64_t triggers = 0;      // events and the triggers lost between them
+    uint64_t triggersLost = 0;  // from gaps in the 24-bit trigger index, wraps counted
+    uint64_t pileUp = 0;
+    uint64_t saturated = 0;     // saturated amplitude words
+    // The board's time counters, in their units of 65536 x 8 ns, summed over
+    // the periods of acquisition that ended.
+    uint64_t totalUnits = 0;
+    uint64_t deadUnits = 0;
+};
+
+// The accounting's counters before a batch, to take its difference.
+struct BatchMark {
+    uint32_t events = 0;
+    uint32_t pileUp = 0;
+
+    static BatchMark Of(const BoardCounters& counters);
+};
+
+class RunTotals {
+public:
+    void Resize(int boards);
+    int Boards() const { return static_cast<int>(boards_.size()); }
+    const BoardTotals& Board(int board) const { return boards_[board].totals; }
+
+    // After UpdateBatchCounters of board k, with the mark taken before it.
+    void AddBatch(int board, uint32_t bytes, const EventRecord* events, uint32_t count, const BatchMark& before,
+                  const BoardCounters& after);
+
+    // The acquisition started or stopped on every board: the boards' trigger
+    // indexes start again from 0, and their time counters are read.
+    void Started(const int32_t* handles);
+    void Stopped(const int32_t* handles);
+
+    // The board's time since the run began, over its periods of acquisition,
+    // the one under way included (its counters read now).
+    struct Times {
+        double realS = 0;
+        double deadS = 0;
+        double LiveS() const { return realS - deadS; }
+    };
+    Times BoardTimes(int board, int32_t handle) const;
+
+private:
+    struct Entry {
+        BoardTotals totals;
+        uint32_t nextIndex = 0;
+        uint32_t totalAtStart = 0;
+        uint32_t deadAtStart = 0;
+    };
+    std::vector<Entry> boards_;
+    bool running_ = false;
+};
+
+}  // namespace tessary
