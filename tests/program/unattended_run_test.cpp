@@ -1,0 +1,184 @@
+// Unattended runs: the command line refuses bad presets before any board is
+// touched, and each kind of preset ends a run started by --start as the
+// quit key does, with a summary whose totals agree with the emulator's
+// delivery log and whose files agree with the disk.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "../emulator/TempFolder.h"
+#include "Checksum.h"
+#include "DrelmEmulator.h"
+#include "Program.h"
+
+namespace tessary {
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+struct CommandLineCase {
+    const char* arguments;
+    const char* message;
+};
+
+TEST(UnattendedRunTest, BadCommandLinesAreRefusedBeforeAnyBoardIsTouched) {
+    const std::string program = std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ";
+    const CommandLineCase cases[] = {
+        {"--preset-real 0 c.txt", "--preset-real: \"0\" is not a number of seconds above 0"},
+        {"--preset-live -3 c.txt", "--preset-live: \"-3\" is not a number of seconds"},
+        {"--preset-live nan c.txt", "--preset-live: \"nan\" is not a number of seconds"},
+        {"--preset-real 1e9 c.txt", "--preset-real: \"1e9\" is not a number of seconds above 0 and at most 31622400"},
+        {"--preset-counts 12x c.txt", "--preset-counts: \"12x\" is not a whole number of events"},
+        {"--preset-counts 99999999999999999999 c.txt", "--preset-counts: \"99999999999999999999\" is not a whole"},
+        {"--preset-counts", "--preset-counts needs a value"},
+        {"--stop c.txt", "unknown option --stop"},
+        {"c.txt d.txt", "unexpected argument d.txt after the configuration file"},
+    };
+    emulator_test::TempFolder folder;
+    for (const CommandLineCase& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const std::string out = folder.File("out.txt");
+        const int status = std::system(
+            ("HOME=" + folder.path().string() + " " + program + " " + c.arguments + " > " + out + " 2>&1 < /dev/null")
+                .c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_EQ(Slurp(out).find(std::string("Tessary_DAQ: ") + c.message), 0u) << Slurp(out);
+        EXPECT_FALSE(std::filesystem::exists(folder.File("Tessary_DAQ"))) << "nothing done before the refusal";
+    }
+}
+
+// No keys at all: the run is left to --start and the preset.
+class NoKeys : public platform::KeyInput {
+public:
+    bool KeyWaiting() override { return false; }
+    int ReadKey() override { return platform::kNoMoreKeys; }
+};
+
+struct PresetCase {
+    const char* name;
+    ProgramOptions options;
+    const char* endedBy;
+};
+
+std::vector<PresetCase> Presets() {
+    std::vector<PresetCase> cases(3);
+    cases[0] = {"Real", {}, "preset real time of 0.8 s"};
+    cases[0].options.presetRealS = 0.8;
+    cases[1] = {"Live", {}, "preset live time of 0.8 s (board 0)"};
+    cases[1].options.presetLiveS = 0.8;
+    cases[2] = {"Counts", {}, "preset counts of 6000 events (board 0)"};
+    cases[2].options.presetCounts = 6000;
+    return cases;
+}
+
+class PresetRun : public ::testing::TestWithParam<PresetCase> {};
+
+TEST_P(PresetRun, EndsAsQuitDoesWithASummaryThatAgreesWithTheBoardsAndTheFiles) {
+    emulator_test::TempFolder folder;
+    // Board 0 (faster, and less dead time than board 1's long conversions) reaches every preset first.
+    std::ofstream(folder.File("boards.txt"))
+        << "[usb 0]\ntrigger_rate_hz = 10000\nconversion_time_ns = 200\nlink_latency_us = 0\n"
+        << "link_bandwidth_kb_s = unlimited\ntruth_file = " << folder.File("truth0.txt") << "\n"
+        << "[usb 1]\nchannels = 32\ntrigger_rate_hz = 3000\nconversion_time_ns = 60000\nlink_latency_us = 0\n"
+        << "link_bandwidth_kb_s = unlimited\ntruth_file = " << folder.File("truth1.txt") << "\n";
+    std::ofstream(folder.File("pgnuplot")) << "#!/bin/sh\ncat > /dev/null\n";
+    std::filesystem::permissions(folder.File("pgnuplot"), std::filesystem::perms::owner_all);
+    std::ofstream(folder.File("config.txt"))
+        << "OPEN USB 0\nOPEN USB 1\n[COMMON]\nSTAT_REFRESH 300\nPOLARITY NEGATIVE\nGATE_WIDTH 1\n"
+        << "ENABLE_INPUT FFFFFFFFFFFFFFFF\nOUTFILE_PATH out/\nOUTFILE_NAME night\nOUTFILE_RAW YES\n"
+        << "OUTFILE_LIST YES\nOUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\nGNUPLOT_PATH " << folder.path().string() << "/\n";
+    setenv("DRELM_EMULATOR_SETTINGS", folder.File("boards.txt").c_str(), 1);
+    setenv("HOME", folder.path().c_str(), 1);
+    unsetenv("USERPROFILE");
+    drelm::emu::ResetEmulator();
+
+    ProgramOptions options = GetParam().options;
+    options.configPath = folder.File("config.txt");
+    options.startAtOnce = true;
+    NoKeys keys;
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&text, &size);
+    const ProgramError error = RunProgram(options, keys, stream);
+    std::fclose(stream);
+    const std::string out(text, size);
+    std::free(text);
+    drelm::emu::ResetEmulator();
+    unsetenv("DRELM_EMULATOR_SETTINGS");
+    ASSERT_EQ(error, ProgramError::None) << out;
+    EXPECT_NE(out.find(std::string("Preset reached: ") + GetParam().endedBy + "\n"), std::string::npos) << out;
+
+    const std::string dir = folder.File("Tessary_DAQ/out/");
+    const nlohmann::json summary = nlohmann::json::parse(Slurp(dir + "night_summary.json"));
+    EXPECT_NE(out.find("Run summary written to " + dir + "night_summary.json\n"), std::string::npos) << out;
+    EXPECT_EQ(summary["ended_by"], GetParam().endedBy);
+    EXPECT_EQ(summary["config"], options.configPath);
+    ASSERT_EQ(summary["boards"].size(), 2u);
+    const nlohmann::json& first = summary["boards"][0];
+    if (options.presetCounts) {
+        EXPECT_GE(first["events"].get<uint64_t>(), 6000u);
+    } else {
+        EXPECT_GE(first[options.presetRealS ? "real_time_s" : "live_time_s"].get<double>(), 0.8);
+    }
+    for (int b = 0; b < 2; ++b) {
+        SCOPED_TRACE(b);
+        const nlohmann::json& board = summary["boards"][b];
+        std::map<std::string, uint64_t> log;
+        uint64_t saturated = 0;
+        std::istringstream truth(Slurp(folder.File("truth" + std::to_string(b) + ".txt")));
+        for (std::string line; std::getline(truth, line);) {
+            std::istringstream words(line);
+            std::string key, channel, amplitudes, label;
+            uint64_t value = 0, count = 0, sat = 0;
+            if (line.rfind("channel ", 0) == 0 && words >> key >> channel >> amplitudes >> count >> label >> sat)
+                saturated += sat;
+            else if (words >> key >> value)
+                log[key] = value;
+        }
+        EXPECT_EQ(board["events"], log["events"]);
+        EXPECT_EQ(board["bytes"], log["bytes"]);
+        EXPECT_EQ(board["saturated"], saturated);
+        // Triggers lost after the last event read are the board's to know.
+        EXPECT_LE(board["triggers_lost"].get<uint64_t>(), log["triggers_lost"]);
+        EXPECT_EQ(board["triggers"].get<uint64_t>() - board["triggers_lost"].get<uint64_t>(), log["events"]);
+        EXPECT_NEAR(board["live_time_s"].get<double>() + board["dead_time_s"].get<double>(),
+                    board["real_time_s"].get<double>(), 1e-9);
+        EXPECT_EQ(board["model"], b == 0 ? "M310" : "MB310");
+        EXPECT_EQ(board["connection"], "USB link " + std::to_string(b));
+        // Every file on disk is named once, with its size and checksum.
+        std::size_t onDisk = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            onDisk += entry.path().filename().string().find("_b" + std::to_string(b) + "_") != std::string::npos;
+        EXPECT_EQ(board["files"].size(), onDisk);
+        for (const nlohmann::json& file : board["files"]) {
+            const std::string data = Slurp(dir + file["name"].get<std::string>());
+            Crc32c crc;
+            crc.Add(data.data(), data.size());
+            char hex[9];
+            FormatCrc32c(crc.Value(), hex);
+            EXPECT_EQ(file["size"], data.size()) << file["name"];
+            EXPECT_EQ(file["crc32c"], hex) << file["name"];
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PresetRun, ::testing::ValuesIn(Presets()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tessary
