@@ -72,7 +72,8 @@ private:
     void PlotIfDue(int k, uint32_t count);
     void FollowAcquisition(bool wasRunning);
     bool PresetReached();
-    void WriteRunSummary(ProgramError error);
+    RunSummary SummarizeRun(ProgramError error);
+    void WriteSummary(RunSummary& summary);
     int Boards() const { return config_->boardCount; }
 
     platform::KeyInput& keys_;
@@ -384,6 +385,10 @@ bool Session::PresetReached() {
 
 void Session::Shutdown(ProgramError error) {
     const int code = static_cast<int>(error);
+    // The summary comes first, so that an error's message stays the last
+    // thing shown; its file follows once the output files are closed.
+    std::optional<RunSummary> summary;
+    if (loopReached_) summary = SummarizeRun(error);
     if (error != ProgramError::None) {
         std::fprintf(out_, "\a%s\n", ErrorMessage(error));
         std::fputs("Press a key to quit\n", out_);
@@ -393,11 +398,6 @@ void Session::Shutdown(ProgramError error) {
     const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
-    // The period under way ends here, its counters read while the boards are open.
-    if (loopReached_ && config_->acquisitionRunning) {
-        config_->acquisitionRunning = 0;
-        FollowAcquisition(true);
-    }
     // Stage F: the output files, then the plotter.
     outputs_.Close();
     ClosePlotter(plotter_);
@@ -405,11 +405,17 @@ void Session::Shutdown(ProgramError error) {
         if (buffer) DRELM_TSY_FreeReadoutBuffer(&buffer), buffer = nullptr;
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_CloseTessary(handles_[b]);
-    if (loopReached_) WriteRunSummary(error);
+    if (summary) WriteSummary(*summary);
     std::fflush(out_);
 }
 
-void Session::WriteRunSummary(ProgramError error) {
+// The run's totals and times, the period of acquisition under way ended
+// here (its counters read while the boards are open); printed at once.
+RunSummary Session::SummarizeRun(ProgramError error) {
+    if (config_->acquisitionRunning) {
+        config_->acquisitionRunning = 0;
+        FollowAcquisition(true);
+    }
     RunSummary summary;
     summary.version = std::string("Tessary_DAQ ") + kProgramVersion;
     summary.configPath = configPath_;
@@ -421,19 +427,22 @@ void Session::WriteRunSummary(ProgramError error) {
         summary.endedBy = endedBy_.empty() ? "key" : endedBy_;
         summary.presetBoard = presetBoard_;
     }
-    for (int b = 0; b < Boards(); ++b) {
-        // The boards are closed: the times come from what was read at the stops.
+    for (int b = 0; b < Boards(); ++b)
         summary.boards.push_back({models_[b], ConnectionText(config_->boards[b]), totals_.Board(b),
-                                  totals_.BoardTimes(b, -1), outputs_.Written(b)});
-    }
+                                  totals_.BoardTimes(b, handles_[b]), {}});
     PrintSummary(out_, summary);
+    std::fprintf(out_, "Run summary file: %s\n", SummaryPath(*config_, userFolder_).c_str());
+    std::fflush(out_);
+    return summary;
+}
+
+// With the files closed, their sizes and checksums are final.
+void Session::WriteSummary(RunSummary& summary) {
+    for (int b = 0; b < Boards(); ++b) summary.boards[b].files = outputs_.Written(b);
     const std::string path = SummaryPath(*config_, userFolder_);
     std::string failure;
-    if (WriteSummaryFile(path, SummaryJson(summary, path), failure)) {
-        std::fprintf(out_, "Run summary written to %s\n", path.c_str());
-    } else {
+    if (!WriteSummaryFile(path, SummaryJson(summary, path), failure))
         std::fprintf(out_, "Run summary %s could not be written: %s\n", path.c_str(), failure.c_str());
-    }
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ TEST_P(PresetRun, EndsAsQuitDoesWithASummaryThatAgreesWithTheBoardsAndTheFiles) 
 
     const std::string dir = folder.File("Tessary_DAQ/out/");
     const nlohmann::json summary = nlohmann::json::parse(Slurp(dir + "night_summary.json"));
-    EXPECT_NE(out.find("Run summary written to " + dir + "night_summary.json\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Run summary file: " + dir + "night_summary.json\n"), std::string::npos) << out;
     EXPECT_EQ(summary["ended_by"], GetParam().endedBy);
     EXPECT_EQ(summary["config"], options.configPath);
     ASSERT_EQ(summary["boards"].size(), 2u);
