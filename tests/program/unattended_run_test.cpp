@@ -79,9 +79,9 @@ std::vector<PresetCase> Presets() {
     std::vector<PresetCase> cases(3);
     cases[0] = {"Real", {}, "preset real time of 0.8 s"};
     cases[0].options.presetRealS = 0.8;
-    cases[1] = {"Live", {}, "preset live time of 0.8 s (board 0)"};
+    cases[1] = {"Live", {}, "preset live time of 0.8 s (board "};
     cases[1].options.presetLiveS = 0.8;
-    cases[2] = {"Counts", {}, "preset counts of 6000 events (board 0)"};
+    cases[2] = {"Counts", {}, "preset counts of 6000 events (board "};
     cases[2].options.presetCounts = 6000;
     return cases;
 }
@@ -90,7 +90,8 @@ class PresetRun : public ::testing::TestWithParam<PresetCase> {};
 
 TEST_P(PresetRun, EndsAsQuitDoesWithASummaryThatAgreesWithTheBoardsAndTheFiles) {
     emulator_test::TempFolder folder;
-    // Board 0 (faster, and less dead time than board 1's long conversions) reaches every preset first.
+    // Board 0 is faster and has less dead time than board 1 with its long
+    // conversions, but a slow build may keep its event memory full: either may reach a preset first.
     std::ofstream(folder.File("boards.txt"))
         << "[usb 0]\ntrigger_rate_hz = 10000\nconversion_time_ns = 200\nlink_latency_us = 0\n"
         << "link_bandwidth_kb_s = unlimited\ntruth_file = " << folder.File("truth0.txt") << "\n"
@@ -121,15 +122,20 @@ TEST_P(PresetRun, EndsAsQuitDoesWithASummaryThatAgreesWithTheBoardsAndTheFiles) 
     drelm::emu::ResetEmulator();
     unsetenv("DRELM_EMULATOR_SETTINGS");
     ASSERT_EQ(error, ProgramError::None) << out;
-    EXPECT_NE(out.find(std::string("Preset reached: ") + GetParam().endedBy + "\n"), std::string::npos) << out;
 
     const std::string dir = folder.File("Tessary_DAQ/out/");
     const nlohmann::json summary = nlohmann::json::parse(Slurp(dir + "night_summary.json"));
     EXPECT_NE(out.find("Run summary file: " + dir + "night_summary.json\n"), std::string::npos) << out;
-    EXPECT_EQ(summary["ended_by"], GetParam().endedBy);
+    const std::string endedBy = summary["ended_by"];
+    EXPECT_EQ(endedBy.rfind(GetParam().endedBy, 0), 0u) << endedBy;
+    EXPECT_NE(out.find("Preset reached: " + endedBy + "\n"), std::string::npos) << out;
     EXPECT_EQ(summary["config"], options.configPath);
     ASSERT_EQ(summary["boards"].size(), 2u);
-    const nlohmann::json& first = summary["boards"][0];
+    const int presetBoard = summary.value("preset_board", 0);
+    if (!options.presetRealS) {
+        EXPECT_EQ(endedBy, GetParam().endedBy + std::to_string(presetBoard) + ")");
+    }
+    const nlohmann::json& first = summary["boards"][presetBoard];
     if (options.presetCounts) {
         EXPECT_GE(first["events"].get<uint64_t>(), 6000u);
     } else {
