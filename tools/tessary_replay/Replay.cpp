@@ -1,0 +1,173 @@
+#include "Replay.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "Accounting.h"
+#include "BoardCounters.h"
+#include "ConfigParser.h"
+#include "DaqConfig.h"
+#include "DrelmTessaryLib.h"
+#include "ExitStatus.h"
+#include "OutputFiles.h"
+#include "Paths.h"
+#include "RawEventStream.h"
+
+namespace tessary::replay {
+namespace {
+
+// The board's configuration as the program would hold it after start-up.
+std::unique_ptr<DaqConfig> ReadConfiguration(const ReplayRequest& request) {
+    auto config = std::make_unique<DaqConfig>();
+    std::ostringstream messages;
+    std::ifstream file;
+    int parsed = OpenConfigFile(request.config, file, messages);
+    if (parsed == kConfigOk) parsed = ParseConfig(file, platform::UserFolder().value_or(""), *config, messages);
+    std::fputs(messages.str().c_str(), stdout);
+    std::fflush(stdout);
+    if (parsed != kConfigOk) {
+        std::fprintf(stderr, "tessary_replay: the configuration %s cannot be used\n", request.config.c_str());
+        return nullptr;
+    }
+    if (request.board < 0 || request.board >= config->boardCount) {
+        std::fprintf(stderr, "tessary_replay: board %d is not in the configuration, which opens %d board%s%s\n",
+                     request.board, config->boardCount, config->boardCount == 1 ? "" : "s",
+                     config->boardCount > 1 ? (" (0 to " + std::to_string(config->boardCount - 1) + ")").c_str()
+                                            : "");
+        return nullptr;
+    }
+    // The raw files are the input: they are never written here.
+    config->outfileRaw = 0;
+    std::string folder = request.outputFolder;
+    if (folder.empty()) folder = ".";
+    if (folder.back() != '/') folder += '/';
+    if (folder.size() >= static_cast<std::size_t>(kPathFieldSize)) {
+        std::fprintf(stderr, "tessary_replay: the output folder's path is longer than the program takes (%d characters)\n",
+                     kPathFieldSize - 2);
+        return nullptr;
+    }
+    std::memset(config->outfilePath, 0, sizeof config->outfilePath);
+    std::memcpy(config->outfilePath, folder.data(), folder.size());
+    return config;
+}
+
+// The board's channel count, which the program takes from the open board:
+// a 64-channel board carries four blocks in every event, a 32-channel board
+// two. 0 when no file holds an event to tell.
+int ChannelsFromData(RawEventStream& stream, const std::vector<std::string>& files) {
+    for (const std::string& name : files) {
+        RawEventStream::Chunk chunk;
+        if (!stream.Open(name) || stream.Read(chunk, 1) != RawEventStream::Next::Chunk) continue;
+        return (chunk.words[1] & 0x50u) != 0 ? 64 : 32;
+    }
+    return 0;
+}
+
+int EnabledChannels(const BoardSettings& board) {
+    int count = 0;
+    for (int ch = 0; ch < board.channelCount && ch < kMaxChannels; ++ch)
+        count += board.groupEnableMask[ch / kChannelsPerGroup] >> (ch % kChannelsPerGroup) & 1;
+    return count;
+}
+
+}  // namespace
+
+int Replay(const ReplayRequest& request) {
+    std::unique_ptr<DaqConfig> config = ReadConfiguration(request);
+    if (!config) return kExitUsage;
+    const int board = request.board;
+    BoardSettings& settings = config->boards[board];
+
+    // Every input must be there before any output is touched.
+    RawEventStream stream;
+    for (const std::string& name : request.rawFiles) {
+        if (!stream.Open(name)) {
+            std::fprintf(stderr, "tessary_replay: %s\n", stream.Problem().c_str());
+            return kExitBadData;
+        }
+    }
+    settings.channelCount = request.channels != 0 ? request.channels : ChannelsFromData(stream, request.rawFiles);
+    if (settings.channelCount == 0) {
+        settings.channelCount = kMaxChannels;
+        std::fprintf(stderr, "tessary_replay: no event tells the board's channel count: 64 taken (see --channels)\n");
+    }
+
+    OutputFiles outputs;
+    if (outputs.OpenBoard(board, *config, stdout) != ProgramError::None) {
+        outputs.Close();
+        std::fprintf(stderr, "tessary_replay: the output files cannot be created in %s\n", config->outfilePath);
+        return kExitOutput;
+    }
+    BoardCounters current, previous;
+    if (AllocCounterSpectra(current) != 0) {
+        std::fprintf(stderr, "tessary_replay: no memory for the spectra\n");
+        return kExitOutput;
+    }
+    std::vector<EventRecord> events(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
+    uint32_t triggerWraps = 0;
+    uint64_t eventCount = 0, bytes = 0;
+    int status = kExitOk;
+    std::size_t filesDone = 0;
+
+    for (const std::string& name : request.rawFiles) {
+        if (!stream.Open(name)) {
+            std::fprintf(stderr, "tessary_replay: %s\n", stream.Problem().c_str());
+            status = kExitBadData;
+            break;
+        }
+        RawEventStream::Chunk chunk;
+        RawEventStream::Next next;
+        while ((next = stream.Read(chunk, DRELM_TSY_MAX_EVENTS_PER_TRANSFER)) == RawEventStream::Next::Chunk) {
+            uint32_t count = 0;
+            if (DRELM_TSY_GetEvents(0, chunk.words, chunk.wordCount, events.data(), &count) != 0 ||
+                count != chunk.events) {
+                std::fprintf(stderr, "tessary_replay: %s: byte offset %llu: the decoder refused the events there\n",
+                             name.c_str(), static_cast<unsigned long long>(chunk.offset));
+                next = RawEventStream::Next::Bad;
+                break;
+            }
+            UpdateBatchCounters(chunk.wordCount * 4, events.data(), count, current, previous, triggerWraps,
+                                settings.channelCount);
+            eventCount += count;
+            if (outputs.WriteBatch(board, nullptr, 0, events.data(), count) != ProgramError::None ||
+                outputs.ChangeSegments(board, *config) != ProgramError::None) {
+                status = kExitOutput;
+                break;
+            }
+        }
+        bytes += stream.BytesDone();
+        if (status != kExitOk) break;
+        if (next == RawEventStream::Next::Bad) {
+            if (!stream.Problem().empty()) std::fprintf(stderr, "tessary_replay: %s\n", stream.Problem().c_str());
+            status = kExitBadData;
+            break;
+        }
+        ++filesDone;
+    }
+    stream.Close();
+
+    // What was decoded is written out whatever stopped the replay: the
+    // histograms hold every event that reached the list.
+    if (outputs.RewriteHistograms(board, current, *config) != ProgramError::None && status == kExitOk)
+        status = kExitOutput;
+    const int32_t lastListSegment = outputs.ListSegment(board);
+    if (outputs.Close() != ProgramError::None && status == kExitOk) status = kExitOutput;
+
+    std::printf("Board %d: %llu events from %zu of %zu raw files (%llu bytes), %d channels\n", board,
+                static_cast<unsigned long long>(eventCount), filesDone, request.rawFiles.size(),
+                static_cast<unsigned long long>(bytes), settings.channelCount);
+    if (config->outfileList)
+        std::printf("List files: %d segments in %s\n", static_cast<int>(lastListSegment) + 1,
+                    config->outfilePath);
+    if (config->outfileHisto) std::printf("Histogram files: %d in %s\n", EnabledChannels(settings), config->outfilePath);
+    if (!config->outfileList && !config->outfileHisto)
+        std::printf("The configuration asks for neither list nor histogram files: the raw files were only checked\n");
+    if (status == kExitOutput) std::fprintf(stderr, "tessary_replay: the output files could not all be written\n");
+    return status;
+}
+
+}  // namespace tessary::replay
