@@ -1,5 +1,6 @@
 #include "RawEventStream.h"
 
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +17,14 @@ std::string Hex(uint32_t word) {
     return text;
 }
 
+// Set bits of each byte: the build targets processors without a popcount
+// instruction, and this runs for every block of every event.
+constexpr auto kBitsOfByte = [] {
+    std::array<uint8_t, 256> bits{};
+    for (int b = 0; b < 256; ++b) bits[b] = static_cast<uint8_t>(std::popcount(static_cast<unsigned>(b)));
+    return bits;
+}();
+
 // Words taken by the blocks that header word 1 announces, or more than
 // `size` as soon as they overrun it (every block header read lies inside).
 uint32_t BlockWords(const uint32_t* event, uint32_t size) {
@@ -23,7 +32,7 @@ uint32_t BlockWords(const uint32_t* event, uint32_t size) {
     for (int p = 0; p < 4; ++p) {
         if ((event[1] >> (2 * p) & 1u) == 0) continue;
         if (used >= size) return size + 1;
-        const uint32_t amplitudes = static_cast<uint32_t>(std::popcount(event[used] & 0xFFFFu));
+        const uint32_t amplitudes = uint32_t{kBitsOfByte[event[used] & 0xFFu]} + kBitsOfByte[event[used] >> 8 & 0xFFu];
         used += 1 + (amplitudes + 1) / 2;
     }
     return used;

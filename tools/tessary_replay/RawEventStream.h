@@ -31,7 +31,7 @@ inline constexpr uint32_t kMaxEventWords = kHeaderWords + 4 * 9;
 class RawEventStream {
 public:
     // Read in large blocks so that the disk sets the pace.
-    static constexpr std::size_t kDefaultBlockWords = std::size_t{2} << 20;  // 8 MiB
+    static constexpr std::size_t kDefaultBlockWords = std::size_t{1} << 20;  // 4 MiB
 
     explicit RawEventStream(std::size_t blockWords = kDefaultBlockWords);
     ~RawEventStream();

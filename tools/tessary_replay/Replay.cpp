@@ -109,7 +109,7 @@ int Replay(const ReplayRequest& request) {
     }
     std::vector<EventRecord> events(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
     uint32_t triggerWraps = 0;
-    uint64_t eventCount = 0, bytes = 0;
+    uint64_t eventCount = 0, bytes = 0, sinceSegmentCheck = 0;
     int status = kExitOk;
     std::size_t filesDone = 0;
 
@@ -133,11 +133,25 @@ int Replay(const ReplayRequest& request) {
             UpdateBatchCounters(chunk.wordCount * 4, events.data(), count, current, previous, triggerWraps,
                                 settings.channelCount);
             eventCount += count;
-            if (outputs.WriteBatch(board, nullptr, 0, events.data(), count) != ProgramError::None ||
-                outputs.ChangeSegments(board, *config) != ProgramError::None) {
+            sinceSegmentCheck += count;
+            if (outputs.WriteBatch(board, nullptr, 0, events.data(), count) != ProgramError::None) {
                 status = kExitOutput;
                 break;
             }
+            // The size rule, once per transfer's worth of events at most: runs
+            // between spare words are often short, and the check asks the
+            // file system.
+            if (sinceSegmentCheck >= DRELM_TSY_MAX_EVENTS_PER_TRANSFER) {
+                sinceSegmentCheck = 0;
+                if (outputs.ChangeSegments(board, *config) != ProgramError::None) {
+                    status = kExitOutput;
+                    break;
+                }
+            }
+        }
+        if (status == kExitOk && sinceSegmentCheck > 0) {
+            sinceSegmentCheck = 0;
+            if (outputs.ChangeSegments(board, *config) != ProgramError::None) status = kExitOutput;
         }
         bytes += stream.BytesDone();
         if (status != kExitOk) break;
