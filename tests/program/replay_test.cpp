@@ -251,6 +251,11 @@ TEST_F(ReplayTest, BadArgumentsAndMissingInputsAreRefusedBeforeAnythingIsWritten
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir));
     }
+    // A list file given as raw input into its own folder is left alone.
+    Write(Path("run0_list_b0_seg0.txt"), "kept");
+    EXPECT_EQ(Replay(config + " 0 " + folder.path().string() + " " + Path("run0_list_b0_seg0.txt").string()), 2);
+    EXPECT_NE(err.find("run0_list_b0_seg0.txt is a file the replay writes"), std::string::npos) << err;
+    EXPECT_EQ(Contents(Path("run0_list_b0_seg0.txt")), "kept");
     EXPECT_EQ(Replay("--help"), 0);
     EXPECT_NE(out.find("Exit status:"), std::string::npos);
 }

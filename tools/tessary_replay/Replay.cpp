@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -67,6 +68,20 @@ int ChannelsFromData(RawEventStream& stream, const std::vector<std::string>& fil
     return 0;
 }
 
+// Whether the replay would write over `raw`: one of the board's list or
+// histogram files in the output folder, given by mistake as input.
+bool OwnOutput(const std::string& raw, const DaqConfig& config, int board) {
+    namespace fs = std::filesystem;
+    const fs::path path(raw);
+    std::error_code error;
+    if (!fs::equivalent(path.has_parent_path() ? path.parent_path() : fs::path("."), config.outfilePath, error))
+        return false;
+    const std::string name = path.filename().string();
+    for (const char* kind : {"_list_b", "_histo_b"})
+        if (name.rfind(config.outfileName + std::string(kind) + std::to_string(board) + "_", 0) == 0) return true;
+    return false;
+}
+
 int EnabledChannels(const BoardSettings& board) {
     int count = 0;
     for (int ch = 0; ch < board.channelCount && ch < kMaxChannels; ++ch)
@@ -88,6 +103,11 @@ int Replay(const ReplayRequest& request) {
         if (!stream.Open(name)) {
             std::fprintf(stderr, "tessary_replay: %s\n", stream.Problem().c_str());
             return kExitBadData;
+        }
+        if (OwnOutput(name, *config, board)) {
+            std::fprintf(stderr, "tessary_replay: %s is a file the replay writes; give another output folder\n",
+                         name.c_str());
+            return kExitUsage;
         }
     }
     settings.channelCount = request.channels != 0 ? request.channels : ChannelsFromData(stream, request.rawFiles);

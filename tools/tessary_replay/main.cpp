@@ -70,9 +70,7 @@ bool ParseBoard(const char* text, int& board) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     using namespace tessary::replay;
     int first = 1;
     ReplayRequest request;
@@ -98,4 +96,16 @@ int main(int argc, char** argv) {
     if (request.outputFolder.empty()) return Usage("OUTDIR is empty");
     for (int i = first + 3; i < argc; ++i) request.rawFiles.emplace_back(argv[i]);
     return Replay(request);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        // Only memory running out can get here.
+        std::fprintf(stderr, "tessary_replay: %s\n", e.what());
+        return tessary::replay::kExitOutput;
+    }
 }
