@@ -89,6 +89,94 @@ int EnabledChannels(const BoardSettings& board) {
     return count;
 }
 
+// The run loop's work for one board, with raw files in place of the
+// transfers: decoding, accounting, list lines and the size rule.
+class BoardReplay {
+public:
+    BoardReplay(DaqConfig& config, int board) : config_(config), board_(board) {}
+
+    // Creates the output files; false after the messages when it cannot.
+    bool Open() {
+        if (outputs_.OpenBoard(board_, config_, stdout) != ProgramError::None) {
+            outputs_.Close();
+            std::fprintf(stderr, "tessary_replay: the output files cannot be created in %s\n", config_.outfilePath);
+            return false;
+        }
+        if (AllocCounterSpectra(current_) != 0) {
+            std::fprintf(stderr, "tessary_replay: no memory for the spectra\n");
+            return false;
+        }
+        events_.resize(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
+        return true;
+    }
+
+    // Replays one raw file. An exit status: ok, bad data (its message
+    // printed) or an output failure.
+    int File(RawEventStream& stream, const std::string& name) {
+        int status = stream.Open(name) ? kExitOk : kExitBadData;
+        RawEventStream::Chunk chunk;
+        RawEventStream::Next next = RawEventStream::Next::End;
+        while (status == kExitOk &&
+               (next = stream.Read(chunk, DRELM_TSY_MAX_EVENTS_PER_TRANSFER)) == RawEventStream::Next::Chunk)
+            status = Events(chunk, name);
+        if (next == RawEventStream::Next::Bad) status = kExitBadData;
+        if (!stream.Problem().empty()) std::fprintf(stderr, "tessary_replay: %s\n", stream.Problem().c_str());
+        if (sinceSegmentCheck_ > 0 && outputs_.ChangeSegments(board_, config_) != ProgramError::None &&
+            status == kExitOk)
+            status = kExitOutput;
+        sinceSegmentCheck_ = 0;
+        bytes_ += stream.BytesDone();
+        stream.Close();
+        return status;
+    }
+
+    // What was decoded is written out whatever stopped the replay: the
+    // histograms hold every event that reached the list.
+    int Finish() {
+        int status = kExitOk;
+        if (outputs_.RewriteHistograms(board_, current_, config_) != ProgramError::None) status = kExitOutput;
+        lastListSegment_ = outputs_.ListSegment(board_);
+        if (outputs_.Close() != ProgramError::None) status = kExitOutput;
+        return status;
+    }
+
+    uint64_t EventCount() const { return eventCount_; }
+    uint64_t Bytes() const { return bytes_; }
+    int32_t LastListSegment() const { return lastListSegment_; }
+
+private:
+    int Events(const RawEventStream::Chunk& chunk, const std::string& name) {
+        uint32_t count = 0;
+        if (DRELM_TSY_GetEvents(0, chunk.words, chunk.wordCount, events_.data(), &count) != 0 ||
+            count != chunk.events) {
+            std::fprintf(stderr, "tessary_replay: %s: byte offset %llu: the decoder refused the events there\n",
+                         name.c_str(), static_cast<unsigned long long>(chunk.offset));
+            return kExitBadData;
+        }
+        UpdateBatchCounters(chunk.wordCount * 4, events_.data(), count, current_, previous_, triggerWraps_,
+                            config_.boards[board_].channelCount);
+        eventCount_ += count;
+        if (outputs_.WriteBatch(board_, nullptr, 0, events_.data(), count) != ProgramError::None) return kExitOutput;
+        // The size rule once per transfer's worth of events at most: runs
+        // between spare words are often short, and the check asks the file
+        // system.
+        sinceSegmentCheck_ += count;
+        if (sinceSegmentCheck_ < DRELM_TSY_MAX_EVENTS_PER_TRANSFER) return kExitOk;
+        sinceSegmentCheck_ = 0;
+        return outputs_.ChangeSegments(board_, config_) == ProgramError::None ? kExitOk : kExitOutput;
+    }
+
+    DaqConfig& config_;
+    const int board_;
+    OutputFiles outputs_;
+    BoardCounters current_, previous_;
+    std::vector<EventRecord> events_;
+    uint32_t triggerWraps_ = 0;
+    uint32_t sinceSegmentCheck_ = 0;
+    uint64_t eventCount_ = 0, bytes_ = 0;
+    int32_t lastListSegment_ = 0;
+};
+
 }  // namespace
 
 int Replay(const ReplayRequest& request) {
@@ -116,86 +204,21 @@ int Replay(const ReplayRequest& request) {
         std::fprintf(stderr, "tessary_replay: no event tells the board's channel count: 64 taken (see --channels)\n");
     }
 
-    OutputFiles outputs;
-    if (outputs.OpenBoard(board, *config, stdout) != ProgramError::None) {
-        outputs.Close();
-        std::fprintf(stderr, "tessary_replay: the output files cannot be created in %s\n", config->outfilePath);
-        return kExitOutput;
-    }
-    BoardCounters current, previous;
-    if (AllocCounterSpectra(current) != 0) {
-        std::fprintf(stderr, "tessary_replay: no memory for the spectra\n");
-        return kExitOutput;
-    }
-    std::vector<EventRecord> events(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
-    uint32_t triggerWraps = 0;
-    uint64_t eventCount = 0, bytes = 0, sinceSegmentCheck = 0;
+    BoardReplay replay(*config, board);
+    if (!replay.Open()) return kExitOutput;
     int status = kExitOk;
     std::size_t filesDone = 0;
-
     for (const std::string& name : request.rawFiles) {
-        if (!stream.Open(name)) {
-            std::fprintf(stderr, "tessary_replay: %s\n", stream.Problem().c_str());
-            status = kExitBadData;
-            break;
-        }
-        RawEventStream::Chunk chunk;
-        RawEventStream::Next next;
-        while ((next = stream.Read(chunk, DRELM_TSY_MAX_EVENTS_PER_TRANSFER)) == RawEventStream::Next::Chunk) {
-            uint32_t count = 0;
-            if (DRELM_TSY_GetEvents(0, chunk.words, chunk.wordCount, events.data(), &count) != 0 ||
-                count != chunk.events) {
-                std::fprintf(stderr, "tessary_replay: %s: byte offset %llu: the decoder refused the events there\n",
-                             name.c_str(), static_cast<unsigned long long>(chunk.offset));
-                next = RawEventStream::Next::Bad;
-                break;
-            }
-            UpdateBatchCounters(chunk.wordCount * 4, events.data(), count, current, previous, triggerWraps,
-                                settings.channelCount);
-            eventCount += count;
-            sinceSegmentCheck += count;
-            if (outputs.WriteBatch(board, nullptr, 0, events.data(), count) != ProgramError::None) {
-                status = kExitOutput;
-                break;
-            }
-            // The size rule, once per transfer's worth of events at most: runs
-            // between spare words are often short, and the check asks the
-            // file system.
-            if (sinceSegmentCheck >= DRELM_TSY_MAX_EVENTS_PER_TRANSFER) {
-                sinceSegmentCheck = 0;
-                if (outputs.ChangeSegments(board, *config) != ProgramError::None) {
-                    status = kExitOutput;
-                    break;
-                }
-            }
-        }
-        if (status == kExitOk && sinceSegmentCheck > 0) {
-            sinceSegmentCheck = 0;
-            if (outputs.ChangeSegments(board, *config) != ProgramError::None) status = kExitOutput;
-        }
-        bytes += stream.BytesDone();
-        if (status != kExitOk) break;
-        if (next == RawEventStream::Next::Bad) {
-            if (!stream.Problem().empty()) std::fprintf(stderr, "tessary_replay: %s\n", stream.Problem().c_str());
-            status = kExitBadData;
-            break;
-        }
+        if ((status = replay.File(stream, name)) != kExitOk) break;
         ++filesDone;
     }
-    stream.Close();
-
-    // What was decoded is written out whatever stopped the replay: the
-    // histograms hold every event that reached the list.
-    if (outputs.RewriteHistograms(board, current, *config) != ProgramError::None && status == kExitOk)
-        status = kExitOutput;
-    const int32_t lastListSegment = outputs.ListSegment(board);
-    if (outputs.Close() != ProgramError::None && status == kExitOk) status = kExitOutput;
+    if (const int finished = replay.Finish(); status == kExitOk) status = finished;
 
     std::printf("Board %d: %llu events from %zu of %zu raw files (%llu bytes), %d channels\n", board,
-                static_cast<unsigned long long>(eventCount), filesDone, request.rawFiles.size(),
-                static_cast<unsigned long long>(bytes), settings.channelCount);
+                static_cast<unsigned long long>(replay.EventCount()), filesDone, request.rawFiles.size(),
+                static_cast<unsigned long long>(replay.Bytes()), settings.channelCount);
     if (config->outfileList)
-        std::printf("List files: %d segments in %s\n", static_cast<int>(lastListSegment) + 1,
+        std::printf("List files: %d segments in %s\n", static_cast<int>(replay.LastListSegment()) + 1,
                     config->outfilePath);
     if (config->outfileHisto) std::printf("Histogram files: %d in %s\n", EnabledChannels(settings), config->outfilePath);
     if (!config->outfileList && !config->outfileHisto)
