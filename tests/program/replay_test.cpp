@@ -86,7 +86,10 @@ TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
                               "ENABLE_INPUT FFFFFFFFFFFF00FF\nZS_ENABLE YES\nZS_THRESHOLD 100\nSPECTRUM_CHANNEL 1k\n"
                               "OUTFILE_PATH out/\nOUTFILE_NAME run\nOUTFILE_RAW YES\nOUTFILE_LIST YES\n"
                               "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\nGNUPLOT_PATH " + folder.path().string() + "/\n");
-    ASSERT_EQ(Shell("(sleep 1; printf s; sleep 0.3; printf T; sleep 1; printf q) | HOME=" + folder.path().string() +
+    // Keys once the program waits for them (at most 30 s on).
+    const std::string ready =
+        "for i in $(seq 300); do grep -q start/stop " + Path("out.txt").string() + " && break; sleep 0.1; done; ";
+    ASSERT_EQ(Shell("(" + ready + "printf s; sleep 0.3; printf T; sleep 1.5; printf q) | HOME=" + folder.path().string() +
                     " DRELM_EMULATOR_SETTINGS=" + Path("boards.txt").string() + " " + kProgram + " " +
                     Path("config.txt").string()),
               0)
