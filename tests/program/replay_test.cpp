@@ -244,6 +244,7 @@ TEST_F(ReplayTest, BadArgumentsAndMissingInputsAreRefusedBeforeAnythingIsWritten
         {Path("none.txt").string() + " 0 " + dir + " " + raw, 2, "the configuration " + Path("none.txt").string()},
         {config + " 0 " + dir + " " + raw + " " + Path("gone.bin").string(), 1,
          Path("gone.bin").string() + ": cannot be opened: No such file or directory"},
+        {config + " 0 " + dir + " " + folder.path().string(), 1, folder.path().string() + ": is not a regular file"},
         {"--channels 48 " + config + " 0 " + dir + " " + raw, 2, "--channels takes 32 or 64"},
         {"--fast " + config + " 0 " + dir + " " + raw, 2, "unknown option"},
         {"--verify", 2, "--verify takes one summary file"},

@@ -1,5 +1,7 @@
 #include "RawEventStream.h"
 
+#include <sys/stat.h>
+
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -62,6 +64,14 @@ bool RawEventStream::Open(const std::string& name) {
     file_ = std::fopen(name.c_str(), "rb");
     if (!file_) {
         problem_ = name + ": cannot be opened: " + std::strerror(errno);
+        return false;
+    }
+    // Files are read more than once (the first event tells the channel
+    // count), which a pipe or a device would not allow.
+    struct stat status {};
+    if (fstat(fileno(file_), &status) != 0 || !S_ISREG(status.st_mode)) {
+        problem_ = name + ": is not a regular file";
+        Close();
         return false;
     }
     return true;

@@ -39,7 +39,7 @@ public:
     RawEventStream& operator=(const RawEventStream&) = delete;
 
     // Opens the file, closing the one held. False, with Problem() telling
-    // why, when it cannot be opened.
+    // why, when it cannot be opened or is no regular file.
     bool Open(const std::string& name);
     void Close();
 
