@@ -100,6 +100,7 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
     histogram_.SetBuffer(histogramBuffer_.get(), config.outfileHisto ? kHistogramBufferBytes : 0);
 
     for (int b = 0; b < boardCount_; ++b) {
+        if (onlyBoard_ >= 0 && b != onlyBoard_) continue;
         BoardFiles& files = boards_[b];
         char* buffer = buffers_.get() + perBoard * static_cast<std::size_t>(b);
         if (config.outfileRaw) files.raw.SetBuffer(buffer, kRawBufferBytes), buffer += kRawBufferBytes;
@@ -109,6 +110,14 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
         if (const ProgramError e = CreateFirstSegments(b, config); e != ProgramError::None) return e;
     }
     return ProgramError::None;
+}
+
+ProgramError OutputFiles::OpenBoard(int board, const DaqConfig& config, std::FILE* out) {
+    if (board < 0 || board >= config.boardCount || board >= kMaxBoards) return ProgramError::OutputFileOpen;
+    onlyBoard_ = board;
+    const ProgramError result = Open(config, out);
+    onlyBoard_ = -1;
+    return result;
 }
 
 ProgramError OutputFiles::CreateFirstSegments(int board, const DaqConfig& config) {

@@ -81,6 +81,12 @@ public:
     // failure what was opened stays open until Close.
     ProgramError Open(const DaqConfig& config, std::FILE* out);
 
+    // The same for one board only: the other boards of the configuration
+    // get no files. For tools that rebuild one board's outputs from its raw
+    // data. OutputFileOpen, with nothing opened, for a board outside the
+    // configuration.
+    ProgramError OpenBoard(int board, const DaqConfig& config, std::FILE* out);
+
     // After board k's statistics block: when histogram files are on, writes
     // each enabled channel's file anew from the board's current spectra.
     // Returns None, OutputFileOpen (a file could not be created; the later
@@ -143,6 +149,7 @@ private:
     std::FILE* out_ = stdout;
     std::unique_ptr<BoardFiles[]> boards_;
     int boardCount_ = 0;
+    int onlyBoard_ = -1;  // the board OpenBoard opens, -1 for all
     std::unique_ptr<char[]> buffers_;
     std::unique_ptr<char[]> histogramBuffer_;
     BufferedFile histogram_;

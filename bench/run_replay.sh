@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Speed of tessary_replay: raw files produced by a real Tessary_DAQ run on an
+# emulated board with an unlimited link, then replayed into list and
+# histogram files. Prints MB/s of raw data read and of files written, once
+# for the replay alone and once until its files are on the disk (sync),
+# next to this disk's sequential write speed measured in the same run.
+#
+# Usage: bench/run_replay.sh [SECONDS]   (default 5: acquisition length)
+# Needs a release build: cmake --preset release && cmake --build --preset release
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=$PWD/build/release/bin
+for tool in Tessary_DAQ tessary_replay; do
+  [ -x "$bin/$tool" ] || { echo "no $bin/$tool: build the release preset first" >&2; exit 1; }
+done
+seconds=${1:-5}
+work=$(mktemp -d "${TMPDIR:-/tmp}/tessary_replay.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+printf '[usb 0]\ntrigger_rate_hz = 200000\nconversion_time_ns = 500\nseed = 1\n' > "$work/boards.txt"
+printf 'link_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n' >> "$work/boards.txt"
+printf '#!/bin/sh\ncat > /dev/null\n' > "$work/pgnuplot"
+chmod +x "$work/pgnuplot"
+
+config() {  # list histo
+  cat <<CFG
+OPEN USB 0
+[COMMON]
+OUTFILE_PATH out/
+OUTFILE_NAME rp
+OUTFILE_RAW YES
+OUTFILE_LIST $1
+OUTFILE_HISTO $2
+OUTFILE_MAXSIZE 100
+STAT_REFRESH 1000
+PERIODIC_PLOT NO
+GNUPLOT_PATH $work/
+GATE_WIDTH 0.1
+POLARITY NEGATIVE
+ENABLE_INPUT FFFFFFFFFFFFFFFF
+CFG
+}
+config NO NO > "$work/live.txt"
+config YES YES > "$work/replay.txt"
+
+# The live run writes raw files only, so that it keeps up with the board.
+(sleep 4; printf s; sleep "$seconds"; printf q) |
+  HOME=$work DRELM_EMULATOR_SETTINGS=$work/boards.txt "$bin/Tessary_DAQ" "$work/live.txt" > "$work/log.txt" 2>&1 ||
+  { echo "the live run failed" >&2; tail "$work/log.txt" >&2; exit 1; }
+mapfile -t raws < <(ls -v "$work"/Tessary_DAQ/out/rp_raw_b0_seg*.bin)
+in=$(cat "${raws[@]}" | wc -c)
+
+echo "Disk: $(dd if=/dev/zero of="$work/dd" bs=1M count=1024 conv=fdatasync 2>&1 | tail -1)"
+rm -f "$work/dd"
+sync
+
+now() { date +%s.%N; }
+start=$(now)
+"$bin/tessary_replay" "$work/replay.txt" 0 "$work/replayed" "${raws[@]}" > "$work/replay_log.txt"
+replayed=$(now)
+sync -f "$work/replayed"
+synced=$(now)
+out=$(cat "$work"/replayed/* | wc -c)
+tail -n +2 "$work/replay_log.txt"
+awk -v in_="$in" -v out="$out" -v n="${#raws[@]}" -v start="$start" -v replayed="$replayed" -v synced="$synced" 'BEGIN {
+  printf "Raw data in: %.1f MB in %d files; list and histogram files out: %.1f MB\n", in_ / 1e6, n, out / 1e6
+  t = replayed - start; printf "Replay:           %6.2f s  %8.1f MB/s in  %8.1f MB/s out\n", t, in_ / t / 1e6, out / t / 1e6
+  t = synced - start;   printf "Replay and sync:  %6.2f s  %8.1f MB/s in  %8.1f MB/s out\n", t, in_ / t / 1e6, out / t / 1e6
+}'

@@ -1,0 +1,319 @@
+// The replay tool run as a program: a live run's raw files replayed into
+// list and histogram files equal to what the run wrote; damaged raw files
+// and bad arguments; a run's files checked against a summary.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "../emulator/TempFolder.h"
+#include "Checksum.h"
+#include "EventWords.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kProgram = std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ";
+const std::string kReplay = REPLAY_TOOL;
+
+std::string Contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+
+std::string Bytes(const std::vector<uint32_t>& words) {
+    return std::string(reinterpret_cast<const char*>(words.data()), words.size() * 4);
+}
+
+std::string Crc(const std::string& bytes) {
+    tessary::Crc32c crc;
+    crc.Add(bytes.data(), bytes.size());
+    char text[9];
+    tessary::FormatCrc32c(crc.Value(), text);
+    return text;
+}
+
+struct ReplayTest : ::testing::Test {
+    // Runs a command line: its exit status, its standard output and error.
+    int Shell(const std::string& command) {
+        const int status =
+            std::system((command + " > " + folder.File("out.txt") + " 2> " + folder.File("err.txt")).c_str());
+        out = Contents(folder.File("out.txt"));
+        err = Contents(folder.File("err.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    int Replay(const std::string& arguments) { return Shell(kReplay + " " + arguments); }
+    fs::path Path(const std::string& name) const { return folder.path() / name; }
+
+    emulator_test::TempFolder folder;
+    std::string out, err;
+};
+
+// The list segments `stem`0.txt, 1, ... in `dir`, each of which must begin
+// with `header`, joined without their headers.
+std::string JoinedList(const fs::path& dir, const std::string& stem, const std::string& header, int& segments) {
+    std::string joined;
+    for (segments = 0; fs::exists(dir / (stem + std::to_string(segments) + ".txt")); ++segments) {
+        const std::string text = Contents(dir / (stem + std::to_string(segments) + ".txt"));
+        EXPECT_EQ(text.compare(0, header.size(), header), 0) << dir << " segment " << segments;
+        joined += text.substr(std::min(header.size(), text.size()));
+    }
+    return joined;
+}
+
+// Live run on two emulated boards with software triggers only (no external
+// pulse, so no pile-up: every amplitude of the list counts in a spectrum),
+// kept below 25 kHz by the conversion time, then board 1's raw segments
+// replayed.
+TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
+    const std::string board = "trigger_rate_hz = 0\nconversion_time_ns = 40000\nlink_latency_us = 0\n"
+                              "link_bandwidth_kb_s = unlimited\n";
+    Write(Path("boards.txt"), "[usb 0]\nchannels = 32\n" + board + "[usb 1]\nseed = 6\n" + board);
+    Write(Path("pgnuplot"), "#!/bin/sh\ncat > /dev/null\n");
+    fs::permissions(Path("pgnuplot"), fs::perms::owner_all);
+    // Group 1 off: N/A columns and no histogram files for channels 8-15.
+    Write(Path("config.txt"), "OPEN USB 0\nOPEN USB 1\n[COMMON]\nSTAT_REFRESH 300\nPOLARITY NEGATIVE\n"
+                              "ENABLE_INPUT FFFFFFFFFFFF00FF\nZS_ENABLE YES\nZS_THRESHOLD 100\nSPECTRUM_CHANNEL 1k\n"
+                              "OUTFILE_PATH out/\nOUTFILE_NAME run\nOUTFILE_RAW YES\nOUTFILE_LIST YES\n"
+                              "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\nGNUPLOT_PATH " + folder.path().string() + "/\n");
+    // Keys once the program waits for them (at most 30 s on).
+    const std::string ready =
+        "for i in $(seq 300); do grep -q start/stop " + Path("out.txt").string() + " && break; sleep 0.1; done; ";
+    ASSERT_EQ(Shell("(" + ready + "printf s; sleep 0.3; printf T; sleep 1.5; printf q) | HOME=" + folder.path().string() +
+                    " DRELM_EMULATOR_SETTINGS=" + Path("boards.txt").string() + " " + kProgram + " " +
+                    Path("config.txt").string()),
+              0)
+        << out;
+    const fs::path live = Path("Tessary_DAQ/out"), replay = Path("replay");
+    std::string raws;
+    int rawSegments = 0;
+    for (; fs::exists(live / ("run_raw_b1_seg" + std::to_string(rawSegments) + ".bin")); ++rawSegments)
+        raws += " " + (live / ("run_raw_b1_seg" + std::to_string(rawSegments) + ".bin")).string();
+    ASSERT_GE(rawSegments, 2) << "segments of 1 MiB";
+
+    ASSERT_EQ(Replay(Path("config.txt").string() + " 1 " + replay.string() + raws), 0) << out << err;
+    const std::string liveFirst = Contents(live / "run_list_b1_seg0.txt");
+    const std::string header = liveFirst.substr(0, liveFirst.find("\n\n") + 2);
+    ASSERT_EQ(header.size(), 36 + 10 * 64 + 2u) << "64 channel columns";
+    int liveSegments = 0, replaySegments = 0;
+    const std::string lines = JoinedList(live, "run_list_b1_seg", header, liveSegments);
+    EXPECT_TRUE(JoinedList(replay, "run_list_b1_seg", header, replaySegments) == lines)
+        << "the replayed list differs from the live one";
+    EXPECT_GE(replaySegments, 3);
+    for (int s = 0; s + 1 < replaySegments; ++s)
+        EXPECT_GE(fs::file_size(replay / ("run_list_b1_seg" + std::to_string(s) + ".txt")), 1u << 20) << s;
+    EXPECT_FALSE(fs::exists(replay / "run_raw_b1_seg0.bin"));
+    EXPECT_FALSE(fs::exists(replay / "run_list_b0_seg0.txt")) << "board 0 not replayed";
+
+    // Spectra of every list line: a saturated word (bit 15) counts in none.
+    std::vector<std::vector<uint64_t>> spectra(64, std::vector<uint64_t>(1024));
+    std::size_t events = 0, absent = 0;
+    for (std::size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1, ++events) {
+        for (int ch = 0; ch < 64; ++ch) {
+            const std::string column = lines.substr(at + 36 + 10 * ch, 10);
+            if (column.find("ZS") != std::string::npos || column.find("N/A") != std::string::npos) {
+                ++absent;
+                continue;
+            }
+            const unsigned long word = std::stoul(column);
+            if (word < 0x8000 && (word & 0x3FFF) < 1024) ++spectra[ch][word & 0x3FFF];
+        }
+    }
+    EXPECT_GT(events, 5000u);
+    EXPECT_GT(absent, events * 8) << "suppressed and disabled channels";
+    for (int ch = 0; ch < 64; ++ch) {
+        const fs::path file = replay / ("run_histo_b1_ch" + std::to_string(ch) + ".txt");
+        if (ch >= 8 && ch < 16) {
+            EXPECT_FALSE(fs::exists(file)) << ch;
+            continue;
+        }
+        std::string expected;
+        char line[64];
+        for (int bin = 0; bin < 1024; ++bin) {
+            std::snprintf(line, sizeof line, "%7d\t%12lu\n", bin, static_cast<unsigned long>(spectra[ch][bin]));
+            expected += line;
+        }
+        EXPECT_TRUE(Contents(file) == expected) << file;
+    }
+}
+
+// `count` 32-channel events of 8 words (32 bytes), channels 0, 1, 16 and 31
+// present, amplitude 100 in channel 0; the first transfer ends with a spare
+// word: events at bytes 0, 36, 68, 100, ...
+std::vector<uint32_t> Events(uint32_t count) {
+    std::vector<uint32_t> words;
+    for (uint32_t i = 0; i < count; ++i) {
+        tessary_test::EventShape e;
+        e.triggerIndex = i;
+        e.timestamp = 1000 * i;
+        e.sizeField = 0xA0000008;  // header mark and size
+        e.blocks[0] = tessary_test::Block(0x0003);
+        e.blocks[1] = tessary_test::Block(0x8001);
+        tessary_test::AppendEvent(words, e);
+        if (i == 0) words.push_back(0xFFFFFFFF);
+    }
+    return words;
+}
+
+// A damaged raw file: its name and the offset of the damage on standard
+// error, status 1, and every file written exactly as from the whole events
+// before the damage.
+TEST_F(ReplayTest, DamagedRawFilesAreNamedWithTheOffsetAndWhatCameBeforeIsWritten) {
+    Write(Path("config.txt"), "OPEN USB 0\n[COMMON]\nENABLE_INPUT FFFFFFFFFFFFFFFF\nSPECTRUM_CHANNEL 1k\nOUTFILE_LIST YES\n"
+                              "OUTFILE_HISTO YES\n");
+    const std::vector<uint32_t> words = Events(4);
+    const std::string good = Bytes(words);
+    auto with = [&](std::size_t word, uint32_t value) {
+        std::vector<uint32_t> copy = words;
+        copy[word] = value;
+        return Bytes(copy);
+    };
+    struct Case {
+        const char* what;
+        std::string raw;
+        std::size_t goodBytes;  // whole events before the damage
+        std::size_t events;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"cut inside an event", good.substr(0, 120), 100, 3,
+         "byte offset 100: event of 8 words runs past the end of the file (120 bytes)"},
+        {"length not whole words", good + "\x01\x02", 132, 4, "byte offset 132: the file's length of 134"},
+        {"header word overwritten", with(17, 0x12345678), 68, 2, "byte offset 68: word 0x12345678 is not"},
+        {"size below the header", with(17, 0xA0000002), 68, 2, "byte offset 68: event size of 2 words"},
+        {"size beyond any event", with(17, 0xA0000029), 68, 2, "byte offset 68: event size of 41 words"},
+        {"blocks overrun the size", with(9, 0xA0000005), 36, 1, "byte offset 36: the blocks of the event"},
+        {"second spare word", with(9, 0xFFFFFFFF), 36, 1, "byte offset 36: spare word 0xFFFFFFFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(Path("whole")), fs::remove_all(Path("damaged"));
+        Write(Path("prefix.bin"), c.raw.substr(0, c.goodBytes));
+        Write(Path("raw.bin"), c.raw);
+        ASSERT_EQ(Replay(Path("config.txt").string() + " 0 " + Path("whole").string() + " " + Path("prefix.bin").string()), 0)
+            << err;
+        const std::string list = Contents(Path("whole/run0_list_b0_seg0.txt"));
+        EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), static_cast<long>(c.events + 2));
+        EXPECT_EQ(list.size(), 358 + 357 * c.events) << "32 channel columns";
+
+        EXPECT_EQ(Replay(Path("config.txt").string() + " 0 " + Path("damaged").string() + " " + Path("raw.bin").string()), 1);
+        EXPECT_NE(err.find(Path("raw.bin").string() + ": " + c.message), std::string::npos) << err;
+        int files = 0;
+        for (const auto& entry : fs::directory_iterator(Path("whole"))) {
+            ++files;
+            EXPECT_TRUE(Contents(entry.path()) == Contents(Path("damaged") / entry.path().filename()))
+                << entry.path().filename();
+        }
+        EXPECT_EQ(files, 33) << "a list segment and 32 histograms";
+    }
+
+    // Longer than a read block, so events cross the block's end; cut short.
+    Write(Path("config.txt"), "OPEN USB 0\n[COMMON]\nENABLE_INPUT 1\nSPECTRUM_CHANNEL 1k\nOUTFILE_HISTO YES\n");
+    const std::string long_ = Bytes(Events(300000));
+    Write(Path("raw.bin"), long_.substr(0, long_.size() - 4));
+    EXPECT_EQ(Replay(Path("config.txt").string() + " 0 " + Path("long").string() + " " + Path("raw.bin").string()), 1);
+    EXPECT_NE(err.find(": byte offset 9599972: event of 8 words runs past"), std::string::npos) << err;
+    EXPECT_NE(out.find("Board 0: 299999 events"), std::string::npos) << out;
+    const std::string histogram = Contents(Path("long/run0_histo_b0_ch0.txt"));
+    EXPECT_NE(histogram.find("\n    100\t      299999\n"), std::string::npos);
+}
+
+TEST_F(ReplayTest, BadArgumentsAndMissingInputsAreRefusedBeforeAnythingIsWritten) {
+    Write(Path("config.txt"), "OPEN USB 0\n[COMMON]\nOUTFILE_LIST YES\n");
+    Write(Path("raw.bin"), "");
+    const std::string config = Path("config.txt").string(), raw = Path("raw.bin").string(), dir = Path("o").string();
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {config + " 0 " + dir, 2, "at least one RAWFILE"},
+        {config + " x " + dir + " " + raw, 2, "BOARD is a board number"},
+        {config + " 1 " + dir + " " + raw, 2, "board 1 is not in the configuration, which opens 1 board\n"},
+        {Path("none.txt").string() + " 0 " + dir + " " + raw, 2, "the configuration " + Path("none.txt").string()},
+        {config + " 0 " + dir + " " + raw + " " + Path("gone.bin").string(), 1,
+         Path("gone.bin").string() + ": cannot be opened: No such file or directory"},
+        {config + " 0 " + dir + " " + folder.path().string(), 1, folder.path().string() + ": is not a regular file"},
+        {"--channels 48 " + config + " 0 " + dir + " " + raw, 2, "--channels takes 32 or 64"},
+        {"--fast " + config + " 0 " + dir + " " + raw, 2, "unknown option"},
+        {"--verify", 2, "--verify takes one summary file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        EXPECT_EQ(Replay(c.arguments), c.status);
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(dir));
+    }
+    // A list file given as raw input into its own folder is left alone.
+    Write(Path("run0_list_b0_seg0.txt"), "kept");
+    EXPECT_EQ(Replay(config + " 0 " + folder.path().string() + " " + Path("run0_list_b0_seg0.txt").string()), 2);
+    EXPECT_NE(err.find("run0_list_b0_seg0.txt is a file the replay writes"), std::string::npos) << err;
+    EXPECT_EQ(Contents(Path("run0_list_b0_seg0.txt")), "kept");
+    EXPECT_EQ(Replay("--help"), 0);
+    EXPECT_NE(out.find("Exit status:"), std::string::npos);
+}
+
+TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
+    std::string big(5u << 20, '\0');  // more than one read block
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 4099);
+    fs::create_directory(Path("run"));
+    Write(Path("run/a.bin"), big);
+    Write(Path("run/b.txt"), "0123456789");
+    Write(Path("c.bin"), "elsewhere");
+    const std::string absolute = Path("c.bin").string();
+    Write(Path("run/summary.json"),
+          R"({"version": "1", "ended_by": "key", "boards": [{"model": "M310", "events": 3, "files": [)"
+          R"({"name": "a.bin", "size": 5242880, "crc32c": ")" + Crc(big) + R"("}, {"name": "b.txt", "size": 10, )"
+          R"("crc32c": ")" + Crc("0123456789") + R"("}]}, {"files": [{"name": ")" + absolute +
+          R"(", "size": 9, "crc32c": ")" + Crc("elsewhere") + R"("}]}]})");
+    const std::string summary = Path("run/summary.json").string();
+    EXPECT_EQ(Replay("--verify " + summary), 0) << err;
+    EXPECT_EQ(out, "OK       a.bin\nOK       b.txt\nOK       " + absolute +
+                       "\n3 files: 3 OK, 0 mismatched, 0 missing, 0 unreadable\n");
+
+    const std::string intact = Crc(big);
+    big[3u << 20] ^= 0x10;
+    Write(Path("run/a.bin"), big);
+    Write(Path("run/b.txt"), "01234");
+    fs::remove(Path("c.bin"));
+    EXPECT_EQ(Replay("--verify " + summary), 1);
+    EXPECT_EQ(out, "MISMATCH a.bin: checksum " + Crc(big) + " expected " + intact +
+                       "\nMISMATCH b.txt: size 5 expected 10\nMISSING  " + absolute +
+                       ": No such file or directory\n3 files: 0 OK, 2 mismatched, 1 missing, 0 unreadable\n");
+
+    struct Case {
+        const char* summary;
+        const char* message;
+    };
+    const Case malformed[] = {
+        {R"({"boards": [)", "is not valid JSON"},
+        {"[1, 2]", "malformed: it is not a JSON object"},
+        {R"({"boards": {}})", "malformed: \"boards\" is missing or not a list"},
+        {R"({"boards": [{"files": 1}]})", "malformed: boards[0].files is missing"},
+        {R"({"boards": [{"files": [{"name": 5, "size": 1, "crc32c": "00000000"}]}]})", "boards[0].files[0].name"},
+        {R"({"boards": [{"files": [{"name": "a", "size": "12", "crc32c": "00000000"}]}]})", "files[0].size"},
+        {R"({"boards": [{"files": [{"name": "a", "size": -1, "crc32c": "00000000"}]}]})", "files[0].size"},
+        {R"({"boards": [{"files": [{"name": "a", "size": 1, "crc32c": "0000000g"}]}]})", "files[0].crc32c"},
+    };
+    for (const Case& c : malformed) {
+        SCOPED_TRACE(c.summary);
+        Write(Path("bad.json"), c.summary);
+        EXPECT_EQ(Replay("--verify " + Path("bad.json").string()), 2);
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+    EXPECT_EQ(Replay("--verify " + Path("none.json").string()), 2);
+    EXPECT_NE(err.find("cannot be read: No such file or directory"), std::string::npos) << err;
+}
+
+}  // namespace

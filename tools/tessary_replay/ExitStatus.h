@@ -1,0 +1,16 @@
+// Exit statuses of tessary_replay, as its help lists them.
+#pragma once
+
+namespace tessary::replay {
+
+inline constexpr int kExitOk = 0;
+// A raw file damaged, truncated or unreadable (replay); a file that does not
+// match the summary, or is missing (verify).
+inline constexpr int kExitBadData = 1;
+// Bad arguments, a configuration the parser refuses, a board number outside
+// it, an unreadable or malformed summary.
+inline constexpr int kExitUsage = 2;
+// Output files that could not be created or written whole.
+inline constexpr int kExitOutput = 3;
+
+}  // namespace tessary::replay

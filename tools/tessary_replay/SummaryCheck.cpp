@@ -1,0 +1,172 @@
+#include "SummaryCheck.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "Checksum.h"
+#include "ExitStatus.h"
+
+namespace tessary::replay {
+namespace {
+
+using Json = nlohmann::json;
+
+struct Entry {
+    std::string name;  // as the summary gives it
+    std::filesystem::path path;
+    uint64_t size = 0;
+    uint32_t crc = 0;
+};
+
+// A summary the checks cannot use; the text says which field and why.
+struct Malformed {
+    std::string what;
+};
+
+bool ParseCrc(const std::string& text, uint32_t& value) {
+    if (text.size() != 8) return false;
+    value = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return true;
+}
+
+std::vector<Entry> ReadEntries(const Json& summary, const std::filesystem::path& folder) {
+    if (!summary.is_object()) throw Malformed{"it is not a JSON object"};
+    const auto boards = summary.find("boards");
+    if (boards == summary.end() || !boards->is_array()) throw Malformed{"\"boards\" is missing or not a list"};
+    std::vector<Entry> entries;
+    for (std::size_t b = 0; b < boards->size(); ++b) {
+        const Json& board = (*boards)[b];
+        const std::string where = "boards[" + std::to_string(b) + "]";
+        if (!board.is_object()) throw Malformed{where + " is not an object"};
+        const auto files = board.find("files");
+        if (files == board.end() || !files->is_array()) throw Malformed{where + ".files is missing or not a list"};
+        for (std::size_t f = 0; f < files->size(); ++f) {
+            const Json& file = (*files)[f];
+            const std::string at = where + ".files[" + std::to_string(f) + "]";
+            if (!file.is_object()) throw Malformed{at + " is not an object"};
+            const auto name = file.find("name");
+            const auto size = file.find("size");
+            const auto crc = file.find("crc32c");
+            if (name == file.end() || !name->is_string() || name->get_ref<const std::string&>().empty())
+                throw Malformed{at + ".name is missing or not a file name"};
+            if (size == file.end() || !size->is_number_unsigned())
+                throw Malformed{at + ".size is missing or not a whole number of bytes"};
+            Entry entry;
+            if (crc == file.end() || !crc->is_string() || !ParseCrc(crc->get_ref<const std::string&>(), entry.crc))
+                throw Malformed{at + ".crc32c is missing or not 8 hexadecimal digits"};
+            entry.name = name->get<std::string>();
+            entry.size = size->get<uint64_t>();
+            // Names are relative to the summary's folder unless absolute.
+            const std::filesystem::path path(entry.name);
+            entry.path = path.is_absolute() ? path : folder / path;
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}
+
+enum class Outcome { Ok, Mismatch, Missing, Unreadable };
+
+// Streams the file through the checksum in large blocks.
+Outcome Check(const Entry& entry, std::vector<unsigned char>& block) {
+    std::FILE* file = std::fopen(entry.path.c_str(), "rb");
+    if (!file) {
+        std::printf("MISSING  %s: %s\n", entry.name.c_str(), std::strerror(errno));
+        return Outcome::Missing;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+    struct stat status {};
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<uint64_t>(status.st_size) != entry.size) {
+        std::printf("MISMATCH %s: size %llu expected %llu\n", entry.name.c_str(),
+                    static_cast<unsigned long long>(status.st_size), static_cast<unsigned long long>(entry.size));
+        return Outcome::Mismatch;
+    }
+    Crc32c crc;
+    uint64_t bytes = 0;
+    for (;;) {
+        errno = 0;
+        const std::size_t got = std::fread(block.data(), 1, block.size(), file);
+        crc.Add(block.data(), got);
+        bytes += got;
+        if (got < block.size()) break;
+    }
+    if (std::ferror(file)) {
+        const int error = errno != 0 ? errno : EIO;
+        std::printf("UNREADABLE %s: %s\n", entry.name.c_str(), std::strerror(error));
+        return Outcome::Unreadable;
+    }
+    if (bytes != entry.size) {
+        std::printf("MISMATCH %s: size %llu expected %llu\n", entry.name.c_str(),
+                    static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(entry.size));
+        return Outcome::Mismatch;
+    }
+    if (crc.Value() != entry.crc) {
+        char got[9], expected[9];
+        FormatCrc32c(crc.Value(), got);
+        FormatCrc32c(entry.crc, expected);
+        std::printf("MISMATCH %s: checksum %s expected %s\n", entry.name.c_str(), got, expected);
+        return Outcome::Mismatch;
+    }
+    std::printf("OK       %s\n", entry.name.c_str());
+    return Outcome::Ok;
+}
+
+}  // namespace
+
+int VerifySummary(const std::string& summaryPath) {
+    std::vector<Entry> entries;
+    try {
+        std::ifstream in(summaryPath, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "tessary_replay: the summary %s cannot be read: %s\n", summaryPath.c_str(),
+                         std::strerror(errno));
+            return kExitUsage;
+        }
+        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (in.bad()) {
+            std::fprintf(stderr, "tessary_replay: the summary %s cannot be read\n", summaryPath.c_str());
+            return kExitUsage;
+        }
+        const Json summary = Json::parse(text);
+        entries = ReadEntries(summary, std::filesystem::path(summaryPath).parent_path());
+    } catch (const Malformed& bad) {
+        std::fprintf(stderr, "tessary_replay: the summary %s is malformed: %s\n", summaryPath.c_str(),
+                     bad.what.c_str());
+        return kExitUsage;
+    } catch (const Json::exception& bad) {
+        std::fprintf(stderr, "tessary_replay: the summary %s is not valid JSON: %s\n", summaryPath.c_str(),
+                     bad.what());
+        return kExitUsage;
+    } catch (const std::exception& bad) {
+        std::fprintf(stderr, "tessary_replay: the summary %s cannot be read: %s\n", summaryPath.c_str(), bad.what());
+        return kExitUsage;
+    }
+
+    std::vector<unsigned char> block(std::size_t{4} << 20);
+    std::size_t counts[4] = {};
+    for (const Entry& entry : entries) ++counts[static_cast<int>(Check(entry, block))];
+    std::printf("%zu files: %zu OK, %zu mismatched, %zu missing, %zu unreadable\n", entries.size(), counts[0],
+                counts[1], counts[2], counts[3]);
+    return counts[0] == entries.size() ? kExitOk : kExitBadData;
+}
+
+}  // namespace tessary::replay
