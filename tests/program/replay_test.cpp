@@ -145,6 +145,17 @@ TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
         }
         EXPECT_TRUE(Contents(file) == expected) << file;
     }
+
+    // The live run's own summary checks its files; a flipped byte and a cut file are both named.
+    const std::string summary = (live / "run_summary.json").string();
+    EXPECT_EQ(Replay("--verify " + summary), 0) << out << err;
+    std::string raw = Contents(live / "run_raw_b1_seg1.bin");
+    raw[raw.size() / 2] ^= 0x01;
+    Write(live / "run_raw_b1_seg1.bin", raw);
+    fs::resize_file(live / "run_list_b1_seg0.txt", 1000);
+    EXPECT_EQ(Replay("--verify " + summary), 1);
+    EXPECT_NE(out.find("MISMATCH run_raw_b1_seg1.bin: checksum "), std::string::npos) << out;
+    EXPECT_NE(out.find("MISMATCH run_list_b1_seg0.txt: size 1000 expected "), std::string::npos) << out;
 }
 
 // `count` 32-channel events of 8 words (32 bytes), channels 0, 1, 16 and 31
