@@ -65,7 +65,7 @@ std::string SummaryPath(const DaqConfig& config, const std::string& userFolder) 
 }
 
 std::string SummaryJson(const RunSummary& s, const std::string& summaryPath) {
-    using nlohmann::json;
+    using json = nlohmann::ordered_json;  // fields in the order a reader expects them
     const std::string folder = FolderOf(summaryPath);
     json boards = json::array();
     for (const RunSummary::Board& b : s.boards) {
@@ -98,7 +98,7 @@ std::string SummaryJson(const RunSummary& s, const std::string& summaryPath) {
     if (s.presetBoard >= 0) summary["preset_board"] = s.presetBoard;
     summary["boards"] = std::move(boards);
     // Invalid UTF-8 in a path is replaced, not thrown at the end of a run.
-    return summary.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    return summary.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 bool WriteSummaryFile(const std::string& path, const std::string& text, std::string& error) {

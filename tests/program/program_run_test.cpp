@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "../emulator/TempFolder.h"
 #include "Clock.h"
 #include "DrelmEmulator.h"
@@ -214,6 +216,15 @@ TEST_F(ProgramRunTest, OutputFilesHoldExactlyWhatTheBoardsDelivered) {
         std::snprintf(hex, sizeof hex, "0x%016llx", static_cast<unsigned long long>(checksum));
         EXPECT_EQ(hex, log["checksum"]);
         EXPECT_EQ(std::to_string(lines), log["events"]);
+        // The run's summary agrees with the log and names every file of the board.
+        std::ifstream summaryFile(dir + "run_summary.json");
+        const nlohmann::json summary = nlohmann::json::parse(summaryFile)["boards"][board];
+        EXPECT_EQ(std::to_string(summary["events"].get<uint64_t>()), log["events"]);
+        EXPECT_EQ(std::to_string(summary["bytes"].get<uint64_t>()), log["bytes"]);
+        std::size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            files += entry.path().filename().string().find("_b" + std::to_string(board) + "_") != std::string::npos;
+        EXPECT_EQ(summary["files"].size(), files);
     }
 }
 
