@@ -77,10 +77,24 @@ run() {
   bytes=$(cat "$work"/Tessary_DAQ/out/tp_raw_b*_seg*.bin | wc -c)
   awk -v name="$name ($length s)" -v bytes="$bytes" -v seconds="$length" -v rss="$(cat "$work/rss")" \
     'BEGIN { printf "%-30s %8.1f MB/s of board data   peak RSS %s KB\n", name, bytes / seconds / 1e6, rss }'
+  # Raw files only: the disk's speed for the same volume, and the share of it the run reached.
+  if [ "$list" = NO ] && [ "$histo" = NO ]; then
+    rm -rf "$work/Tessary_DAQ/out"
+    local disk
+    disk=$(disk_speed $((bytes / 1048576 + 1)))
+    awk -v run="$bytes" -v seconds="$length" -v disk="$disk" \
+      'BEGIN { printf "%-30s %8.1f MB/s for the same volume: the run reached %.2f of it\n", "  disk", disk, run / seconds / 1e6 / disk }'
+  fi
 }
 
-echo "Disk: $(dd if=/dev/zero of="$work/dd" bs=1M count=1024 conv=fdatasync 2>&1 | tail -1)"
-rm -f "$work/dd"
+# MB/s of a sequential write of $1 MiB, flushed to the disk.
+disk_speed() {
+  dd if=/dev/zero of="$work/dd" bs=1M count="$1" conv=fdatasync 2>&1 | tail -1 |
+    awk '{ for (i = 2; i <= NF; i++) if ($i == "s,") secs = $(i - 1); printf "%.1f", $1 / secs / 1e6 }'
+  rm -f "$work/dd"
+}
+
+echo "Disk: $(disk_speed 1024) MB/s (1 GiB written and flushed)"
 echo "$boards boards, $rate Hz each offered"
 run "raw only" "$seconds" YES NO NO
 run "raw and list" "$seconds" YES YES NO
