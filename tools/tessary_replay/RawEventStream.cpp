@@ -61,6 +61,7 @@ bool RawEventStream::Open(const std::string& name) {
     begin_ = filledBytes_ = 0;
     fileOffset_ = 0;
     atEnd_ = afterEvent_ = false;
+    fillerOffset_ = UINT64_MAX - 4;
     file_ = std::fopen(name.c_str(), "rb");
     if (!file_) {
         problem_ = name + ": cannot be opened: " + std::strerror(errno);
@@ -115,17 +116,24 @@ RawEventStream::Next RawEventStream::Read(Chunk& chunk, uint32_t maxEvents) {
         std::string damage;  // found after whole events: they go out first
         while (at < whole && events < maxEvents) {
             const uint32_t first = words[at];
-            if (first == kSpareWord) {
-                if (events > 0) break;  // ends the run; skipped on the next call
-                if (!afterEvent_) {
-                    damage = "spare word 0xFFFFFFFF that follows no event";
-                    break;
-                }
-                afterEvent_ = false;
-                begin_ = ++at;
-                continue;
-            }
             if (first >> 28 != kHeaderMark) {
+                if (events > 0) break;  // ends the run; looked at again on the next call
+                // One word after a transfer's last event is the board's
+                // filler (0xFFFFFFFF here, but any word that is no header),
+                // as the decoder ignores it; two are damage, which begins at
+                // the first.
+                const uint64_t offset = fileOffset_ + 4 * uint64_t{at};
+                if (afterEvent_) {
+                    afterEvent_ = false;
+                    filler_ = first;
+                    fillerOffset_ = offset;
+                    begin_ = ++at;
+                    continue;
+                }
+                if (fillerOffset_ + 4 == offset)
+                    return Bad(fillerOffset_, "word " + Hex(filler_) +
+                                                  " is not an event header, and neither is the word after it (" +
+                                                  Hex(first) + ")");
                 damage = "word " + Hex(first) + " is not an event header";
                 break;
             }

@@ -1,8 +1,11 @@
 // A board's raw file read back as runs of whole events for the library's
 // decoder. The program writes the readout transfers one after another; a
 // transfer is whole events, and after its last event the board may put one
-// spare word 0xFFFFFFFF. The stream checks that framing before anything is
-// decoded: every event starts with its header mark, its size covers its
+// filler word (0xFFFFFFFF on these boards), which the decoder ignores. The
+// file keeps no transfer boundaries, so framing rests on the boards' event
+// header mark (0xA in bits 28-31 of word 0): one word without it after an
+// event is taken as the filler. The stream checks that framing before
+// anything is decoded: every event starts with its header mark, its size covers its
 // header and the blocks the header announces and stays within the largest
 // event a board makes, and it ends inside the file. So the decoder only
 // ever sees well-formed events, and anything else is reported with the
@@ -22,7 +25,6 @@
 
 namespace tessary::replay {
 
-inline constexpr uint32_t kSpareWord = 0xFFFFFFFFu;
 inline constexpr uint32_t kHeaderWords = 4;
 // A header and four blocks of 16 channels, each a block header and 8
 // amplitude words: what the library sizes its readout buffer for.
@@ -50,7 +52,7 @@ public:
         uint64_t offset = 0;              // of the first word in the file, in bytes
     };
     enum class Next { Chunk, End, Bad };
-    // The next run of whole events. A spare word ends a run and is skipped.
+    // The next run of whole events. A filler word ends a run and is skipped.
     // Bad: the file is damaged or could not be read there; Problem() names
     // the file and the byte offset, and every earlier event has been handed
     // out.
@@ -73,7 +75,9 @@ private:
     std::size_t filledBytes_ = 0;
     uint64_t fileOffset_ = 0;     // of buffer_[0]
     bool atEnd_ = false;
-    bool afterEvent_ = false;     // a spare word may come here
+    bool afterEvent_ = false;     // a filler word may come here
+    uint32_t filler_ = 0;         // the last filler word skipped, and where
+    uint64_t fillerOffset_ = UINT64_MAX - 4;
 };
 
 }  // namespace tessary::replay

@@ -158,7 +158,7 @@ private:
         eventCount_ += count;
         if (outputs_.WriteBatch(board_, nullptr, 0, events_.data(), count) != ProgramError::None) return kExitOutput;
         // The size rule once per transfer's worth of events at most: runs
-        // between spare words are often short, and the check asks the file
+        // between filler words are often short, and the check asks the file
         // system.
         sinceSegmentCheck_ += count;
         if (sinceSegmentCheck_ < DRELM_TSY_MAX_EVENTS_PER_TRANSFER) return kExitOk;

@@ -26,6 +26,7 @@ struct Entry {
     std::filesystem::path path;
     uint64_t size = 0;
     uint32_t crc = 0;
+    bool complete = true;  // false: the run could not write the file whole
 };
 
 // A summary the checks cannot use; the text says which field and why.
@@ -72,6 +73,10 @@ std::vector<Entry> ReadEntries(const Json& summary, const std::filesystem::path&
             Entry entry;
             if (crc == file.end() || !crc->is_string() || !ParseCrc(crc->get_ref<const std::string&>(), entry.crc))
                 throw Malformed{at + ".crc32c is missing or not 8 hexadecimal digits"};
+            if (const auto complete = file.find("complete"); complete != file.end()) {
+                if (!complete->is_boolean()) throw Malformed{at + ".complete is not true or false"};
+                entry.complete = complete->get<bool>();
+            }
             entry.name = name->get<std::string>();
             entry.size = size->get<uint64_t>();
             // Names are relative to the summary's folder unless absolute.
@@ -87,10 +92,17 @@ enum class Outcome { Ok, Mismatch, Missing, Unreadable };
 
 // Streams the file through the checksum in large blocks.
 Outcome Check(const Entry& entry, std::vector<unsigned char>& block) {
+    // Whatever the disk holds, it is not all the run meant to write.
+    if (!entry.complete) {
+        std::printf("INCOMPLETE %s: the run could not write it whole\n", entry.name.c_str());
+        return Outcome::Mismatch;
+    }
     std::FILE* file = std::fopen(entry.path.c_str(), "rb");
     if (!file) {
-        std::printf("MISSING  %s: %s\n", entry.name.c_str(), std::strerror(errno));
-        return Outcome::Missing;
+        const int error = errno;
+        std::printf("%s %s: %s\n", error == ENOENT ? "MISSING " : "UNREADABLE", entry.name.c_str(),
+                    std::strerror(error));
+        return error == ENOENT ? Outcome::Missing : Outcome::Unreadable;
     }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
     struct stat status {};
