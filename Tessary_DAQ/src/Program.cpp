@@ -35,8 +35,10 @@ namespace tessary {
 namespace {
 
 constexpr int32_t kKeyPollMs = 100;
-// How often the presets that read the boards' counters are looked at.
-constexpr int32_t kPresetPollMs = 100;
+// How often the boards' time counters are read while acquiring: often for a
+// live-time preset, else often enough that their 26-day wrap is never missed.
+constexpr int32_t kLivePollMs = 100;
+constexpr int32_t kCounterPollMs = 60000;
 
 // One s before the operator's keys: --start acts exactly as the key does.
 class StartFirst : public platform::KeyInput {
@@ -61,7 +63,7 @@ public:
     Session(platform::KeyInput& keys, std::FILE* out) : keys_(keys), out_(out) {}
     ProgramError Start(const ProgramOptions& options);
     ProgramError Loop();
-    void Shutdown(ProgramError error);
+    ProgramError Shutdown(ProgramError error);
 
 private:
     ProgramError ReadConfiguration(const ProgramOptions& options);
@@ -73,7 +75,7 @@ private:
     void FollowAcquisition(bool wasRunning);
     bool PresetReached();
     RunSummary SummarizeRun(ProgramError error);
-    void WriteSummary(RunSummary& summary);
+    void WriteSummary(const RunSummary& summary);
     int Boards() const { return config_->boardCount; }
 
     platform::KeyInput& keys_;
@@ -108,7 +110,7 @@ private:
     int64_t loopStartMs_ = 0;
     int64_t acquiredMs_ = 0;       // host time of the periods of acquisition that ended
     int64_t acquiringSinceMs_ = 0;  // start of the one under way (monotonic)
-    int64_t presetStamp_ = 0;
+    int64_t pollStamp_ = 0;
     std::string endedBy_;
     int presetBoard_ = -1;
 };
@@ -326,7 +328,11 @@ ProgramError Session::Loop() {
             for (int b = 0; b < Boards(); ++b) DRELM_TSY_SendSWtrigger(handles_[b]);
         for (int k = 0; k < Boards(); ++k)
             if (const ProgramError e = ReadBoard(k); e != ProgramError::None) return e;
-        if (!config.quitRequested && config.acquisitionRunning && PresetReached()) config.quitRequested = 1;
+        if (config.acquisitionRunning &&
+            PeriodElapsedAt(platform::MonotonicMs(), options_.presetLiveS ? kLivePollMs : kCounterPollMs, pollStamp_))
+            totals_.Poll(handles_.data());
+        // Also after a stop: the reads that empty the boards may reach a preset.
+        if (!config.quitRequested && PresetReached()) config.quitRequested = 1;
     }
     return ProgramError::None;
 }
@@ -339,6 +345,7 @@ void Session::FollowAcquisition(bool wasRunning) {
     if (running) {
         totals_.Started(handles_.data());
         acquiringSinceMs_ = now;
+        pollStamp_ = now;
     } else {
         totals_.Stopped(handles_.data());
         acquiredMs_ += now - acquiringSinceMs_;
@@ -361,10 +368,9 @@ bool Session::PresetReached() {
             return true;
         }
     }
-    if (!o.presetRealS && !o.presetLiveS) return false;
-    const int64_t now = platform::MonotonicMs();
-    if (!PeriodElapsedAt(now, kPresetPollMs, presetStamp_)) return false;
-    if (o.presetRealS && static_cast<double>(acquiredMs_ + now - acquiringSinceMs_) >= *o.presetRealS * 1000.0) {
+    const int64_t acquiredMs =
+        acquiredMs_ + (config_->acquisitionRunning ? platform::MonotonicMs() - acquiringSinceMs_ : 0);
+    if (o.presetRealS && static_cast<double>(acquiredMs) >= *o.presetRealS * 1000.0) {
         std::snprintf(text, sizeof text, "preset real time of %g s", *o.presetRealS);
         endedBy_ = text;
         std::fprintf(out_, "Preset reached: %s\n", text);
@@ -372,7 +378,7 @@ bool Session::PresetReached() {
     }
     if (o.presetLiveS) {
         for (int k = 0; k < Boards(); ++k) {
-            if (totals_.BoardTimes(k, handles_[k]).LiveS() < *o.presetLiveS) continue;
+            if (totals_.BoardTimes(k).LiveS() < *o.presetLiveS) continue;
             std::snprintf(text, sizeof text, "preset live time of %g s (board %d)", *o.presetLiveS, k);
             presetBoard_ = k;
             endedBy_ = text;
@@ -383,12 +389,23 @@ bool Session::PresetReached() {
     return false;
 }
 
-void Session::Shutdown(ProgramError error) {
+ProgramError Session::Shutdown(ProgramError error) {
+    // A run that reached the loop ends with its summary: the period under
+    // way closed, the output files closed (a last write that fails makes the
+    // run end with its code, as any lost data does), the summary printed
+    // and written, all before an error's message, so that an unattended run
+    // that stops at "Press a key" has left its record and the message stays
+    // the last thing shown.
+    if (loopReached_) {
+        if (config_->acquisitionRunning) {
+            config_->acquisitionRunning = 0;
+            FollowAcquisition(true);
+        }
+        const ProgramError closed = outputs_.Close();
+        if (error == ProgramError::None) error = closed;
+        WriteSummary(SummarizeRun(error));
+    }
     const int code = static_cast<int>(error);
-    // The summary comes first, so that an error's message stays the last
-    // thing shown; its file follows once the output files are closed.
-    std::optional<RunSummary> summary;
-    if (loopReached_) summary = SummarizeRun(error);
     if (error != ProgramError::None) {
         std::fprintf(out_, "\a%s\n", ErrorMessage(error));
         std::fputs("Press a key to quit\n", out_);
@@ -398,24 +415,19 @@ void Session::Shutdown(ProgramError error) {
     const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
-    // Stage F: the output files, then the plotter.
+    // Stage F: the output files (unless closed above), then the plotter.
     outputs_.Close();
     ClosePlotter(plotter_);
     for (void*& buffer : buffers_)
         if (buffer) DRELM_TSY_FreeReadoutBuffer(&buffer), buffer = nullptr;
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_CloseTessary(handles_[b]);
-    if (summary) WriteSummary(*summary);
     std::fflush(out_);
+    return error;
 }
 
-// The run's totals and times, the period of acquisition under way ended
-// here (its counters read while the boards are open); printed at once.
+// The run's totals, times and files, printed.
 RunSummary Session::SummarizeRun(ProgramError error) {
-    if (config_->acquisitionRunning) {
-        config_->acquisitionRunning = 0;
-        FollowAcquisition(true);
-    }
     RunSummary summary;
     summary.version = std::string("Tessary_DAQ ") + kProgramVersion;
     summary.configPath = configPath_;
@@ -429,16 +441,14 @@ RunSummary Session::SummarizeRun(ProgramError error) {
     }
     for (int b = 0; b < Boards(); ++b)
         summary.boards.push_back({models_[b], ConnectionText(config_->boards[b]), totals_.Board(b),
-                                  totals_.BoardTimes(b, handles_[b]), {}});
+                                  totals_.BoardTimes(b), outputs_.Written(b)});
     PrintSummary(out_, summary);
     std::fprintf(out_, "Run summary file: %s\n", SummaryPath(*config_, userFolder_).c_str());
     std::fflush(out_);
     return summary;
 }
 
-// With the files closed, their sizes and checksums are final.
-void Session::WriteSummary(RunSummary& summary) {
-    for (int b = 0; b < Boards(); ++b) summary.boards[b].files = outputs_.Written(b);
+void Session::WriteSummary(const RunSummary& summary) {
     const std::string path = SummaryPath(*config_, userFolder_);
     std::string failure;
     if (!WriteSummaryFile(path, SummaryJson(summary, path), failure))
@@ -451,8 +461,7 @@ ProgramError RunProgram(const ProgramOptions& options, platform::KeyInput& keys,
     Session session(keys, out);
     ProgramError error = session.Start(options);
     if (error == ProgramError::None) error = session.Loop();
-    session.Shutdown(error);
-    return error;
+    return session.Shutdown(error);
 }
 
 ProgramError RunProgram(const ProgramOptions& options) {

@@ -20,17 +20,17 @@ uint32_t SaturatedWords(const EventRecord& event) {
     return saturated;
 }
 
+// A gap this large is no run of lost triggers but a break in the index
+// (events of an earlier period, or a board that restarted it).
+constexpr uint32_t kIndexBreak = 1u << 23;
+
 struct Counters {
     uint32_t total = 0;
     uint32_t dead = 0;
 };
 
-// A failed read counts as no time passed rather than a wild difference.
-Counters Read(int32_t handle, uint32_t totalFallback, uint32_t deadFallback) {
-    Counters c{totalFallback, deadFallback};
-    if (DRELM_TSY_GetTotalTime(handle, &c.total) != 0) c.total = totalFallback;
-    if (DRELM_TSY_GetDeadTime(handle, &c.dead) != 0) c.dead = deadFallback;
-    return c;
+bool Read(int32_t handle, Counters& c) {
+    return DRELM_TSY_GetTotalTime(handle, &c.total) == 0 && DRELM_TSY_GetDeadTime(handle, &c.dead) == 0;
 }
 
 }  // namespace
@@ -53,7 +53,8 @@ void RunTotals::AddBatch(int board, uint32_t bytes, const EventRecord* events, u
     uint32_t next = e.nextIndex;
     for (uint32_t i = 0; i < count; ++i) {
         saturated += SaturatedWords(events[i]);
-        lost += (events[i].triggerIndex - next) & kIndexMask;
+        const uint32_t gap = (events[i].triggerIndex - next) & kIndexMask;
+        if (gap < kIndexBreak) lost += gap;
         next = (events[i].triggerIndex + 1) & kIndexMask;
     }
     e.nextIndex = next;
@@ -66,33 +67,39 @@ void RunTotals::Started(const int32_t* handles) {
     for (std::size_t b = 0; b < boards_.size(); ++b) {
         Entry& e = boards_[b];
         e.nextIndex = 0;
-        const Counters c = Read(handles[b], 0, 0);
-        e.totalAtStart = c.total;
-        e.deadAtStart = c.dead;
+        Counters c;
+        e.haveReading = Read(handles[b], c);
+        e.lastTotal = c.total;
+        e.lastDead = c.dead;
     }
     running_ = true;
 }
 
-void RunTotals::Stopped(const int32_t* handles) {
+void RunTotals::Poll(const int32_t* handles) {
     if (!running_) return;
     for (std::size_t b = 0; b < boards_.size(); ++b) {
         Entry& e = boards_[b];
-        const Counters c = Read(handles[b], e.totalAtStart, e.deadAtStart);
-        e.totals.totalUnits += c.total - e.totalAtStart;
-        e.totals.deadUnits += c.dead - e.deadAtStart;
+        Counters c;
+        if (!Read(handles[b], c)) continue;
+        // Differences of the 32-bit counters, right across their wrap.
+        if (e.haveReading) {
+            e.totals.totalUnits += c.total - e.lastTotal;
+            e.totals.deadUnits += c.dead - e.lastDead;
+        }
+        e.haveReading = true;
+        e.lastTotal = c.total;
+        e.lastDead = c.dead;
     }
+}
+
+void RunTotals::Stopped(const int32_t* handles) {
+    Poll(handles);
     running_ = false;
 }
 
-RunTotals::Times RunTotals::BoardTimes(int board, int32_t handle) const {
-    const Entry& e = boards_[board];
-    uint64_t total = e.totals.totalUnits, dead = e.totals.deadUnits;
-    if (running_) {
-        const Counters c = Read(handle, e.totalAtStart, e.deadAtStart);
-        total += c.total - e.totalAtStart;
-        dead += c.dead - e.deadAtStart;
-    }
-    return {static_cast<double>(total) * kSecondsPerUnit, static_cast<double>(dead) * kSecondsPerUnit};
+RunTotals::Times RunTotals::BoardTimes(int board) const {
+    const BoardTotals& t = boards_[board].totals;
+    return {static_cast<double>(t.totalUnits) * kSecondsPerUnit, static_cast<double>(t.deadUnits) * kSecondsPerUnit};
 }
 
 }  // namespace tessary

@@ -52,22 +52,29 @@ public:
     // indexes start again from 0, and their time counters are read.
     void Started(const int32_t* handles);
     void Stopped(const int32_t* handles);
+    // While acquiring: reads every board's time counters and adds what they
+    // advanced since the last good reading. The 32-bit counters wrap after
+    // about 26 days, so this must come more often than that; a failed read
+    // adds nothing and the next good one makes up for it, and a total and a
+    // dead time are only taken as a pair, so that live time is never made up.
+    void Poll(const int32_t* handles);
 
-    // The board's time since the run began, over its periods of acquisition,
-    // the one under way included (its counters read now).
+    // The board's time over the run's periods of acquisition, as far as its
+    // counters have been read.
     struct Times {
         double realS = 0;
         double deadS = 0;
         double LiveS() const { return realS - deadS; }
     };
-    Times BoardTimes(int board, int32_t handle) const;
+    Times BoardTimes(int board) const;
 
 private:
     struct Entry {
         BoardTotals totals;
         uint32_t nextIndex = 0;
-        uint32_t totalAtStart = 0;
-        uint32_t deadAtStart = 0;
+        bool haveReading = false;  // since the period's start
+        uint32_t lastTotal = 0;
+        uint32_t lastDead = 0;
     };
     std::vector<Entry> boards_;
     bool running_ = false;
