@@ -26,6 +26,9 @@ uint32_t EventPool::Build(const EventSettings& settings, const BoardTraits& boar
     std::memcpy(out + EventBuilder::kHeaderWords, pooled + EventBuilder::kHeaderWords,
                 (size - EventBuilder::kHeaderWords) * sizeof(uint32_t));
     EventBuilder::WriteHeader(settings, board, trigger, pileUp_[slot] != 0, size, out);
+    // The blocks present are those drawn, even if the registers changed since.
+    constexpr uint32_t kPresentBits = 0x55;
+    out[1] = (out[1] & ~kPresentBits) | (pooled[1] & kPresentBits);
     return size;
 }
 

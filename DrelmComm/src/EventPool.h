@@ -1,12 +1,12 @@
 // Events drawn once and repeated, for measuring how fast a host takes data:
 // drawing amplitudes costs the emulator far more than the host's own work on
 // them, and on real boards it costs the host nothing. The pool holds N
-// events of the run, drawn as their turn first comes; event n of the run
-// then repeats pool event n mod N: its blocks (amplitudes and block
-// headers, sliding-scale step included) unchanged, its header words (size,
-// time stamp, trigger index, counters, status) those of event n. A run start
-// or reset draws anew; register changes during a run reach only events not
-// yet drawn.
+// events, drawn as their turn first comes; event n (counted from the reset)
+// then repeats pool slot n mod N: its blocks (amplitudes and block headers,
+// sliding-scale step included) and the blocks present unchanged, its other
+// header words (size, time stamp, trigger index, counters, status) those of
+// event n. A run start or reset draws anew; register changes during a run
+// reach only slots not yet drawn.
 #pragma once
 
 #include <cstdint>

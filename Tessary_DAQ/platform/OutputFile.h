@@ -35,6 +35,9 @@ struct OpenFileStatus {
 // The status of an open file. False when it cannot be queried.
 bool QueryOpenFile(int fd, OpenFileStatus& status);
 
+// Puts what was written on the disk itself. False with errno set on failure.
+bool SyncOutputFile(int fd);
+
 // Closes the descriptor. False when the kernel reports an error that the
 // close revealed (e.g. a deferred write failure).
 bool CloseOutputFile(int fd);

@@ -59,6 +59,8 @@ bool QueryOpenFile(int fd, OpenFileStatus& status) {
     return true;
 }
 
+bool SyncOutputFile(int fd) { return fsync(fd) == 0; }
+
 bool CloseOutputFile(int fd) {
     // On Linux the descriptor is gone even when close reports EINTR, so it is
     // never retried.

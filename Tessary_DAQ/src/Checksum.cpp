@@ -1,6 +1,7 @@
 #include "Checksum.h"
 
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +9,10 @@ namespace tessary {
 namespace {
 
 constexpr uint32_t kPolynomial = 0x82F63B78u;  // reflected Castagnoli
+
+// The eight-byte steps read words in the host's order, which must put the
+// file's first byte lowest.
+static_assert(std::endian::native == std::endian::little, "the CRC-32C steps need a little-endian host");
 
 // Slicing by eight: table[k][b] is the CRC of byte b followed by k zero bytes.
 constexpr std::array<std::array<uint32_t, 256>, 8> MakeTables() {

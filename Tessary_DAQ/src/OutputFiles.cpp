@@ -284,7 +284,10 @@ ProgramError OutputFiles::Close() {
             if (!file->IsOpen()) continue;
             if (file->Failed()) WriteFailed(*file);  // reported at the failure, unless missed
             const bool failedBefore = file->Failed();
-            const bool whole = file->Close();
+            // A file deleted while written loses what it holds at its close.
+            platform::OpenFileStatus status;
+            const bool removed = file->Status(status) && status.removed;
+            const bool whole = file->Close() && !removed;
             if (!whole) {
                 if (!failedBefore)
                     std::fprintf(out_, "Output file %s could not be written: %s\n", file->Name(),

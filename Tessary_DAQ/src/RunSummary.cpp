@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
@@ -103,22 +102,22 @@ std::string SummaryJson(const RunSummary& s, const std::string& summaryPath) {
 
 bool WriteSummaryFile(const std::string& path, const std::string& text, std::string& error) {
     const std::string part = path + ".part";
-    {
-        std::ofstream file(part, std::ios::binary | std::ios::trunc);
-        if (file) file.write(text.data(), static_cast<std::streamsize>(text.size()));
-        if (file) file.flush();
-        if (!file) {
-            error = std::strerror(errno);
-            platform::RemoveFile(part.c_str());
-            return false;
-        }
-    }
-    if (!platform::ReplaceFile(part.c_str(), path.c_str())) {
+    const int fd = platform::CreateOutputFile(part.c_str());
+    if (fd < 0) {
         error = std::strerror(errno);
-        platform::RemoveFile(part.c_str());
         return false;
     }
-    return true;
+    bool written = platform::WriteFully(fd, text.data(), text.size(), nullptr, 0);
+    int failure = written ? 0 : errno;
+    // On the disk before it takes the old one's place, and the close checked.
+    if (written && !platform::SyncOutputFile(fd)) written = false, failure = errno;
+    if (!platform::CloseOutputFile(fd) && written) written = false, failure = errno;
+    if (written && !platform::ReplaceFile(part.c_str(), path.c_str())) written = false, failure = errno;
+    if (!written) {
+        error = std::strerror(failure);
+        platform::RemoveFile(part.c_str());
+    }
+    return written;
 }
 
 void PrintSummary(std::FILE* out, const RunSummary& s) {
