@@ -21,5 +21,6 @@ int main(int argc, char** argv) {
         case tessary::CommandLineAction::Refused: std::fprintf(stderr, "Tessary_DAQ: %s\n", message.c_str()); return 2;
         case tessary::CommandLineAction::Run: break;
     }
+    if (!message.empty()) std::fprintf(stderr, "Tessary_DAQ: %s\n", message.c_str());
     return static_cast<int>(tessary::RunProgram(options));
 }

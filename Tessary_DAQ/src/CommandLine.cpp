@@ -102,7 +102,8 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
         }
         const bool real = arg == "--preset-real", live = arg == "--preset-live", counts = arg == "--preset-counts";
         if (!real && !live && !counts) {
-            message = "unknown option " + arg + " (Tessary_DAQ --help lists the options)";
+            message = "unknown option " + arg + " (Tessary_DAQ --help lists the options; a configuration file " +
+                      "whose name begins with - comes after --)";
             return CommandLineAction::Refused;
         }
         if (i + 1 >= argc) {
@@ -128,8 +129,8 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
     }
     if (i < argc) options.configPath = argv[i++];
     if (i < argc) {
-        message = std::string("unexpected argument ") + argv[i] + " after the configuration file";
-        return CommandLineAction::Refused;
+        message = "ignoring what follows the configuration file (options come before it):";
+        for (; i < argc; ++i) message += std::string(" ") + argv[i];
     }
     return CommandLineAction::Run;
 }

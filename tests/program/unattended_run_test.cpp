@@ -47,7 +47,6 @@ TEST(UnattendedRunTest, BadCommandLinesAreRefusedBeforeAnyBoardIsTouched) {
         {"--preset-counts 99999999999999999999 c.txt", "--preset-counts: \"99999999999999999999\" is not a whole"},
         {"--preset-counts", "--preset-counts needs a value"},
         {"--stop c.txt", "unknown option --stop"},
-        {"c.txt d.txt", "unexpected argument d.txt after the configuration file"},
     };
     emulator_test::TempFolder folder;
     for (const CommandLineCase& c : cases) {
@@ -61,6 +60,16 @@ TEST(UnattendedRunTest, BadCommandLinesAreRefusedBeforeAnyBoardIsTouched) {
         EXPECT_EQ(Slurp(out).find(std::string("Tessary_DAQ: ") + c.message), 0u) << Slurp(out);
         EXPECT_FALSE(std::filesystem::exists(folder.File("Tessary_DAQ"))) << "nothing done before the refusal";
     }
+    // What follows the configuration file is ignored, as it always was, with a warning.
+    const std::string out = folder.File("out.txt");
+    const int status = std::system(("HOME=" + folder.path().string() + " " + program + " c.txt d.txt --start > " +
+                                    out + " 2>&1 < /dev/null")
+                                       .c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "c.txt is not there";
+    EXPECT_EQ(Slurp(out).find("Tessary_DAQ: ignoring what follows the configuration file (options come before it): "
+                              "d.txt --start\n"),
+              0u)
+        << Slurp(out);
 }
 
 // No keys at all, the run left to --start and the preset; or one s after
