@@ -390,6 +390,17 @@ bool Session::PresetReached() {
 }
 
 ProgramError Session::Shutdown(ProgramError error) {
+    const int code = static_cast<int>(error);
+    const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
+    bool stopped = false;
+    auto stopBoards = [&] {
+        if (touchBoards && !stopped)
+            for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
+        stopped = true;
+    };
+    // A normal end stops acquiring at once: what the boards took after the
+    // last read would only be lost.
+    if (error == ProgramError::None) stopBoards();
     // A run that reached the loop ends with its summary: the period under
     // way closed, the output files closed (a last write that fails makes the
     // run end with its code, as any lost data does), the summary printed
@@ -405,16 +416,13 @@ ProgramError Session::Shutdown(ProgramError error) {
         if (error == ProgramError::None) error = closed;
         WriteSummary(SummarizeRun(error));
     }
-    const int code = static_cast<int>(error);
     if (error != ProgramError::None) {
         std::fprintf(out_, "\a%s\n", ErrorMessage(error));
         std::fputs("Press a key to quit\n", out_);
         std::fflush(out_);
         keys_.ReadKey();  // returns at once when no key can come
     }
-    const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
-    if (touchBoards)
-        for (int b = 0; b < Boards(); ++b) DRELM_TSY_SWStopAcquisition(handles_[b]);
+    stopBoards();
     // Stage F: the output files (unless closed above), then the plotter.
     outputs_.Close();
     ClosePlotter(plotter_);
