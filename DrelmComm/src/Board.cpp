@@ -41,14 +41,17 @@ Board::Board(const BoardConfig& config, uint64_t generation, EmulatorClock& cloc
     if (!flashConfig_.file.empty()) Flash();
 }
 
-EventSettings Board::Settings() const {
-    EventSettings settings = EventSettings::From(registers_);
-    settings.calibration = calibration_.get();
-    return settings;
+const EventSettings& Board::Settings() {
+    if (settingsChanges_ != registers_.Changes() || settingsTables_ != calibration_.get()) {
+        settings_ = EventSettings::From(registers_);
+        settings_.calibration = settingsTables_ = calibration_.get();
+        settingsChanges_ = registers_.Changes();
+    }
+    return settings_;
 }
 
 void Board::CatchUp(uint64_t now) {
-    const EventSettings settings = Settings();
+    const EventSettings settings = Settings();  // a copy: the generation below may store registers
     uint64_t at = 0;
     for (;;) {
         // A start applied elsewhere (Running, SetRunBit) is taken up here too.

@@ -97,7 +97,9 @@ private:
     uint32_t Compose(const RegisterLocation& where, uint32_t address, uint64_t now);
     void SoftwareReset(uint64_t now);
     // What the registers and the loaded tables say about the events to build.
-    EventSettings Settings() const;
+    // What the registers say about the events, worked out again only when
+    // they or the loaded tables changed: every link access catches up.
+    const EventSettings& Settings();
     // Generates triggers and events up to `now`, through every change of
     // the running status on the way.
     void CatchUp(uint64_t now);
@@ -132,6 +134,9 @@ private:
     FlashConfig flashConfig_;
     std::unique_ptr<DataFlash> flash_;
     std::unique_ptr<CalibrationTables> calibration_;
+    EventSettings settings_;
+    uint64_t settingsChanges_ = UINT64_MAX;  // register changes settings_ was worked out at
+    const CalibrationTables* settingsTables_ = nullptr;
 };
 
 }  // namespace drelm::emu

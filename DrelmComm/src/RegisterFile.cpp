@@ -70,9 +70,13 @@ uint32_t RegisterFile::WidthMask(uint32_t address) {
     }
 }
 
-void RegisterFile::Store(uint32_t address, uint32_t value) { *Slot(address) = value & WidthMask(address); }
+void RegisterFile::Store(uint32_t address, uint32_t value) {
+    *Slot(address) = value & WidthMask(address);
+    ++changes_;
+}
 
 void RegisterFile::PowerOn() {
+    ++changes_;
     group_.fill(0);
     board_.fill(0);
     control_.fill(0);

@@ -37,6 +37,9 @@ public:
     void PowerOn();
 
     uint32_t groups() const { return groups_; }
+    // Counts every store and power-on, so that what is worked out from the
+    // registers can be kept until they change.
+    uint64_t Changes() const { return changes_; }
 
 private:
     static uint32_t WidthMask(uint32_t address);
@@ -44,6 +47,7 @@ private:
     const uint32_t* Slot(uint32_t address) const;
 
     uint32_t groups_;
+    uint64_t changes_ = 0;
     std::array<uint32_t, reg::kMaxGroups * reg::kGroupBlockSize / 4> group_{};
     std::array<uint32_t, (reg::kBoardEnd - reg::kBoardBase) / 4> board_{};
     std::array<uint32_t, (reg::kControlEnd - reg::kControlBase) / 4> control_{};

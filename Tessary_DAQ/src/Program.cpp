@@ -73,7 +73,8 @@ private:
     ProgramError LoadTables();
     void PlotIfDue(int k, uint32_t count);
     void FollowAcquisition(bool wasRunning);
-    bool PresetReached();
+    void AfterPass();
+    bool PresetReached(int64_t now);
     RunSummary SummarizeRun(ProgramError error);
     void WriteSummary(const RunSummary& summary);
     int Boards() const { return config_->boardCount; }
@@ -328,13 +329,22 @@ ProgramError Session::Loop() {
             for (int b = 0; b < Boards(); ++b) DRELM_TSY_SendSWtrigger(handles_[b]);
         for (int k = 0; k < Boards(); ++k)
             if (const ProgramError e = ReadBoard(k); e != ProgramError::None) return e;
-        if (config.acquisitionRunning &&
-            PeriodElapsedAt(platform::MonotonicMs(), options_.presetLiveS ? kLivePollMs : kCounterPollMs, pollStamp_))
-            totals_.Poll(handles_.data());
-        // Also after a stop: the reads that empty the boards may reach a preset.
-        if (!config.quitRequested && PresetReached()) config.quitRequested = 1;
+        AfterPass();
     }
     return ProgramError::None;
+}
+
+// The boards' time counters read now and then, and the presets looked at
+// (also after a stop: the reads that empty the boards may reach one). The
+// pass is the loop's shortest unit, so this costs one clock read at most.
+void Session::AfterPass() {
+    const ProgramOptions& o = options_;
+    const bool presets = o.presetRealS || o.presetLiveS || o.presetCounts;
+    if (!config_->acquisitionRunning && !presets) return;
+    const int64_t now = platform::MonotonicMs();
+    if (config_->acquisitionRunning && PeriodElapsedAt(now, o.presetLiveS ? kLivePollMs : kCounterPollMs, pollStamp_))
+        totals_.Poll(handles_.data());
+    if (presets && !config_->quitRequested && PresetReached(now)) config_->quitRequested = 1;
 }
 
 // The run's totals follow each start and stop, from the keys or --start.
@@ -354,7 +364,7 @@ void Session::FollowAcquisition(bool wasRunning) {
 
 // The presets, over the run's whole acquisition; the first one reached
 // says so and ends the run as the quit key does.
-bool Session::PresetReached() {
+bool Session::PresetReached(int64_t now) {
     const ProgramOptions& o = options_;
     char text[160];
     if (o.presetCounts) {
@@ -369,7 +379,7 @@ bool Session::PresetReached() {
         }
     }
     const int64_t acquiredMs =
-        acquiredMs_ + (config_->acquisitionRunning ? platform::MonotonicMs() - acquiringSinceMs_ : 0);
+        acquiredMs_ + (config_->acquisitionRunning ? now - acquiringSinceMs_ : 0);
     if (o.presetRealS && static_cast<double>(acquiredMs) >= *o.presetRealS * 1000.0) {
         std::snprintf(text, sizeof text, "preset real time of %g s", *o.presetRealS);
         endedBy_ = text;

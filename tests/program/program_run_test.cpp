@@ -185,7 +185,7 @@ TEST_F(ProgramRunTest, OutputFilesHoldExactlyWhatTheBoardsDelivered) {
     drelm::emu::ResetEmulator();
     WriteConfig(std::string(kConfig) + "OUTFILE_PATH out/\nOUTFILE_NAME run\nOUTFILE_RAW YES\nOUTFILE_LIST YES\n"
                 "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\n");
-    ASSERT_EQ(Run({{0, 's'}, {2500, 'q'}}), ProgramError::None) << out;
+    ASSERT_EQ(Run({{0, 's'}, {4000, 'q'}}), ProgramError::None) << out;
     const std::string dir = folder.File("Tessary_DAQ/out/");
     for (int board = 0; board < 2; ++board) {
         SCOPED_TRACE(board);
