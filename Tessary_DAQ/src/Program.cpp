@@ -23,6 +23,7 @@
 #include "OutputFiles.h"
 #include "Paths.h"
 #include "Plotter.h"
+#include "Presets.h"
 #include "ProgressLine.h"
 #include "RunSummary.h"
 #include "RunTotals.h"
@@ -74,7 +75,6 @@ private:
     void PlotIfDue(int k, uint32_t count);
     void FollowAcquisition(bool wasRunning);
     void AfterPass();
-    bool PresetReached(int64_t now);
     RunSummary SummarizeRun(ProgramError error);
     void WriteSummary(const RunSummary& summary);
     int Boards() const { return config_->boardCount; }
@@ -109,11 +109,9 @@ private:
     RunTotals totals_;
     bool loopReached_ = false;
     int64_t loopStartMs_ = 0;
-    int64_t acquiredMs_ = 0;       // host time of the periods of acquisition that ended
-    int64_t acquiringSinceMs_ = 0;  // start of the one under way (monotonic)
+    Presets presets_{ProgramOptions{}};
     int64_t pollStamp_ = 0;
     std::string endedBy_;
-    int presetBoard_ = -1;
 };
 
 ProgramError Session::ReadConfiguration(const ProgramOptions& options) {
@@ -197,6 +195,7 @@ ProgramError Session::LoadTables() {
 
 ProgramError Session::Start(const ProgramOptions& options) {
     options_ = options;
+    presets_ = Presets(options);
     std::fputs("**************************************************************\n", out_);
     std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
     std::fputs("**************************************************************\n", out_);
@@ -338,13 +337,16 @@ ProgramError Session::Loop() {
 // (also after a stop: the reads that empty the boards may reach one). The
 // pass is the loop's shortest unit, so this costs one clock read at most.
 void Session::AfterPass() {
-    const ProgramOptions& o = options_;
-    const bool presets = o.presetRealS || o.presetLiveS || o.presetCounts;
-    if (!config_->acquisitionRunning && !presets) return;
+    const bool acquiring = config_->acquisitionRunning != 0;
+    if (!acquiring && !presets_.Any()) return;
     const int64_t now = platform::MonotonicMs();
-    if (config_->acquisitionRunning && PeriodElapsedAt(now, o.presetLiveS ? kLivePollMs : kCounterPollMs, pollStamp_))
+    if (acquiring && PeriodElapsedAt(now, presets_.NeedLiveTime() ? kLivePollMs : kCounterPollMs, pollStamp_))
         totals_.Poll(handles_.data());
-    if (presets && !config_->quitRequested && PresetReached(now)) config_->quitRequested = 1;
+    if (presets_.Any() && !config_->quitRequested && presets_.Reached(totals_, acquiring, now)) {
+        endedBy_ = presets_.What();
+        std::fprintf(out_, "Preset reached: %s\n", endedBy_.c_str());
+        config_->quitRequested = 1;
+    }
 }
 
 // The run's totals follow each start and stop, from the keys or --start.
@@ -354,49 +356,12 @@ void Session::FollowAcquisition(bool wasRunning) {
     const int64_t now = platform::MonotonicMs();
     if (running) {
         totals_.Started(handles_.data());
-        acquiringSinceMs_ = now;
+        presets_.Started(now);
         pollStamp_ = now;
     } else {
         totals_.Stopped(handles_.data());
-        acquiredMs_ += now - acquiringSinceMs_;
+        presets_.Stopped(now);
     }
-}
-
-// The presets, over the run's whole acquisition; the first one reached
-// says so and ends the run as the quit key does.
-bool Session::PresetReached(int64_t now) {
-    const ProgramOptions& o = options_;
-    char text[160];
-    if (o.presetCounts) {
-        for (int k = 0; k < Boards(); ++k) {
-            if (totals_.Board(k).events < *o.presetCounts) continue;
-            std::snprintf(text, sizeof text, "preset counts of %llu events (board %d)",
-                          static_cast<unsigned long long>(*o.presetCounts), k);
-            presetBoard_ = k;
-            endedBy_ = text;
-            std::fprintf(out_, "Preset reached: %s\n", text);
-            return true;
-        }
-    }
-    const int64_t acquiredMs =
-        acquiredMs_ + (config_->acquisitionRunning ? now - acquiringSinceMs_ : 0);
-    if (o.presetRealS && static_cast<double>(acquiredMs) >= *o.presetRealS * 1000.0) {
-        std::snprintf(text, sizeof text, "preset real time of %g s", *o.presetRealS);
-        endedBy_ = text;
-        std::fprintf(out_, "Preset reached: %s\n", text);
-        return true;
-    }
-    if (o.presetLiveS) {
-        for (int k = 0; k < Boards(); ++k) {
-            if (totals_.BoardTimes(k).LiveS() < *o.presetLiveS) continue;
-            std::snprintf(text, sizeof text, "preset live time of %g s (board %d)", *o.presetLiveS, k);
-            presetBoard_ = k;
-            endedBy_ = text;
-            std::fprintf(out_, "Preset reached: %s\n", text);
-            return true;
-        }
-    }
-    return false;
 }
 
 ProgramError Session::Shutdown(ProgramError error) {
@@ -455,7 +420,7 @@ RunSummary Session::SummarizeRun(ProgramError error) {
         summary.endedBy = "error " + std::to_string(static_cast<int>(error)) + ": " + ErrorMessage(error);
     } else {
         summary.endedBy = endedBy_.empty() ? "key" : endedBy_;
-        summary.presetBoard = presetBoard_;
+        summary.presetBoard = endedBy_ == presets_.What() ? presets_.Board() : -1;
     }
     for (int b = 0; b < Boards(); ++b)
         summary.boards.push_back({models_[b], ConnectionText(config_->boards[b]), totals_.Board(b),
