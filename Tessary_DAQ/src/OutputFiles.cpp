@@ -225,7 +225,9 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
     if (status.removed) {
         // Whatever it holds, and all that would still go to it, vanishes at
         // its close.
-        std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n", file.Name());
+        bool& reported = boards_[board].deletionReported[list ? 1 : 0];
+        if (!reported) std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n", file.Name());
+        reported = true;
         return ProgramError::OutputFileWrite;
     }
     if (!SegmentFull(status.bytes, config.outfileMaxSize)) return ProgramError::None;
@@ -280,21 +282,26 @@ ProgramError OutputFiles::ChangeSegments(int board, const DaqConfig& config) {
 ProgramError OutputFiles::Close() {
     ProgramError result = ProgramError::None;
     for (int b = 0; boards_ && b < boardCount_; ++b) {
-        for (BufferedFile* file : {&boards_[b].raw, &boards_[b].list}) {
+        for (int kind = 0; kind < 2; ++kind) {
+            BufferedFile* file = kind == 0 ? &boards_[b].raw : &boards_[b].list;
             if (!file->IsOpen()) continue;
             if (file->Failed()) WriteFailed(*file);  // reported at the failure, unless missed
             const bool failedBefore = file->Failed();
             // A file deleted while written loses what it holds at its close.
             platform::OpenFileStatus status;
             const bool removed = file->Status(status) && status.removed;
-            const bool whole = file->Close() && !removed;
-            if (!whole) {
+            const bool closed = file->Close();
+            if (removed) {
+                if (!boards_[b].deletionReported[kind])
+                    std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n", file->Name());
+                result = ProgramError::OutputFileWrite;
+            } else if (!closed) {
                 if (!failedBefore)
                     std::fprintf(out_, "Output file %s could not be written: %s\n", file->Name(),
                                  std::strerror(file->Error()));
                 result = ProgramError::OutputFileWrite;
             }
-            Record(b, *file, whole);
+            Record(b, *file, closed && !removed);
         }
         for (WrittenFile& histogram : histograms_[b])
             if (!histogram.name.empty()) written_[b].push_back(std::move(histogram));

@@ -132,6 +132,7 @@ private:
         int32_t rawSegment = 0;
         int32_t listSegment = 0;
         int64_t flushedMs = 0;
+        bool deletionReported[2] = {};  // raw, list
         ListWriter lines;
     };
 

@@ -188,6 +188,14 @@ TEST_F(OutputFilesTest, DirectoryRemovedDuringTheRunEndsIt) {
     EXPECT_EQ(files.ChangeSegments(0, config), ProgramError::OutputFileWrite);
     EXPECT_NE(messages.Text().find("Output file " + File("run7_raw_b0_seg0.bin") + " was deleted during the run"),
               std::string::npos);
+    // Closed, each deleted file is told once and recorded as not whole.
+    EXPECT_EQ(files.Close(), ProgramError::OutputFileWrite);
+    const std::string text = messages.Text();
+    EXPECT_EQ(text.find("run7_raw_b0_seg0.bin was deleted"), text.rfind("run7_raw_b0_seg0.bin was deleted")) << text;
+    EXPECT_NE(text.find("run7_list_b0_seg0.txt was deleted"), std::string::npos) << text;
+    EXPECT_EQ(text.find("could not be written"), std::string::npos) << text;
+    for (const WrittenFile& file : files.Written(0)) EXPECT_FALSE(file.whole) << file.name;
+    EXPECT_EQ(files.Written(0).size(), 2u);
 }
 
 TEST_F(OutputFilesTest, SegmentThatCannotBeCreatedKeepsThePreviousOneTakingData) {
