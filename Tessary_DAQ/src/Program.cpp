@@ -103,7 +103,7 @@ private:
     int statBoard_ = 0;
 
     // The run as a whole, for the presets and the summary.
-    ProgramOptions options_;
+    bool startAtOnce_ = false;
     std::string configPath_;
     std::vector<std::string> models_;
     RunTotals totals_;
@@ -194,7 +194,7 @@ ProgramError Session::LoadTables() {
 }
 
 ProgramError Session::Start(const ProgramOptions& options) {
-    options_ = options;
+    startAtOnce_ = options.startAtOnce;
     presets_ = Presets(options);
     std::fputs("**************************************************************\n", out_);
     std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
@@ -260,7 +260,7 @@ ProgramError Session::ReadBoard(int k) {
         const BatchMark mark = BatchMark::Of(current_[k]);
         UpdateBatchCounters(bytes, events_.data(), count, current_[k], previous_[k], triggerWraps_[k],
                             config.boards[k].channelCount);
-        totals_.AddBatch(k, bytes, events_.data(), count, mark, current_[k]);
+        totals_.AddBatch(k, bytes, events_.data(), count, mark, current_[k], config.boards[k].channelCount);
         if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, statStamp_)) {
             // A board that let a whole period pass without data gives its turn on.
             if (statDue_) statBoard_ = (statBoard_ + 1) % Boards();
@@ -308,7 +308,7 @@ void Session::PlotIfDue(int k, uint32_t count) {
 
 ProgramError Session::Loop() {
     DaqConfig& config = *config_;
-    StartFirst keys(keys_, options_.startAtOnce);
+    StartFirst keys(keys_, startAtOnce_);
     KeyboardIo io{keys, out_, &platform::TimeNowMs, &platform::SleepMs};
     loopReached_ = true;
     loopStartMs_ = platform::TimeNowMs();
@@ -420,7 +420,7 @@ RunSummary Session::SummarizeRun(ProgramError error) {
         summary.endedBy = "error " + std::to_string(static_cast<int>(error)) + ": " + ErrorMessage(error);
     } else {
         summary.endedBy = endedBy_.empty() ? "key" : endedBy_;
-        summary.presetBoard = endedBy_ == presets_.What() ? presets_.Board() : -1;
+        summary.presetBoard = presets_.Board();  // -1 unless a board's preset ended the run
     }
     for (int b = 0; b < Boards(); ++b)
         summary.boards.push_back({models_[b], ConnectionText(config_->boards[b]), totals_.Board(b),

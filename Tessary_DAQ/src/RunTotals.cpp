@@ -8,16 +8,29 @@ namespace {
 constexpr uint32_t kIndexMask = 0xFFFFFF;
 constexpr double kSecondsPerUnit = 65536 * 8e-9;
 
-// Every saturated amplitude word of the event, pile-up blocks included, as
-// the raw and list files hold them (the spectra's accounting skips those).
-uint32_t SaturatedWords(const EventRecord& event) {
+constexpr int kChannelsPerBlock = 16;
+
+// The saturated amplitude words of the blocks the accounting leaves out:
+// from an event's first pile-up block on, and past the board's channels. The
+// files hold those too; the accounting's own count covers the rest, so only
+// pile-up events are walked here.
+uint32_t SaturatedWordsNotAccounted(const EventRecord& event, int accountedBlocks) {
+    int first = 0;
+    while (first < accountedBlocks && !event.blocks[first].pileUp) ++first;
     uint32_t saturated = 0;
-    for (const EventBlock& block : event.blocks) {
+    for (int j = first; j < 4; ++j) {
+        const EventBlock& block = event.blocks[j];
         if (block.amplitudes == nullptr) continue;
         const int words = std::popcount(block.channelMask);
         for (int i = 0; i < words; ++i) saturated += block.amplitudes[i] >> 15;
     }
     return saturated;
+}
+
+uint32_t SaturatedSum(const BoardCounters& counters) {
+    uint32_t sum = 0;
+    for (uint32_t n : counters.channelSaturated) sum += n;
+    return sum;
 }
 
 // A gap this large is no run of lost triggers but a break in the index
@@ -36,23 +49,24 @@ bool Read(int32_t handle, Counters& c) {
 }  // namespace
 
 BatchMark BatchMark::Of(const BoardCounters& counters) {
-    return {counters.eventsProcessed, counters.pileUpEvents};
+    return {counters.eventsProcessed, counters.pileUpEvents, SaturatedSum(counters)};
 }
 
 void RunTotals::Resize(int boards) { boards_.assign(static_cast<std::size_t>(boards > 0 ? boards : 0), Entry{}); }
 
 void RunTotals::AddBatch(int board, uint32_t bytes, const EventRecord* events, uint32_t count,
-                         const BatchMark& before, const BoardCounters& after) {
+                         const BatchMark& before, const BoardCounters& after, int channelCount) {
     Entry& e = boards_[board];
     BoardTotals& t = e.totals;
     t.bytes += bytes;
     // Differences of 32-bit counters, right across their wrap.
     t.events += after.eventsProcessed - before.events;
     t.pileUp += after.pileUpEvents - before.pileUp;
-    uint64_t lost = 0, saturated = 0;
+    const int blocks = channelCount / kChannelsPerBlock < 4 ? channelCount / kChannelsPerBlock : 4;
+    uint64_t lost = 0, saturated = SaturatedSum(after) - before.saturated;
     uint32_t next = e.nextIndex;
     for (uint32_t i = 0; i < count; ++i) {
-        saturated += SaturatedWords(events[i]);
+        saturated += SaturatedWordsNotAccounted(events[i], blocks);
         const uint32_t gap = (events[i].triggerIndex - next) & kIndexMask;
         if (gap < kIndexBreak) lost += gap;
         next = (events[i].triggerIndex + 1) & kIndexMask;

@@ -3,10 +3,10 @@
 // and what the presets compare with. The statistics' counters restart at
 // every start and reset; these do not.
 //
-// Per batch the work is a subtraction per event (the trigger-index gaps)
-// and a bit test per amplitude (saturation, counted in every block as the
-// files hold them); the event and pile-up counts are the accounting's own,
-// taken as the difference its batch made.
+// Per batch the work is a subtraction per event (the trigger-index gaps),
+// and the saturated words of the blocks that the accounting leaves out
+// (pile-up); the event, pile-up and other saturation counts are the
+// accounting's own, taken as the difference its batch made.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,7 @@ struct BoardTotals {
 struct BatchMark {
     uint32_t events = 0;
     uint32_t pileUp = 0;
+    uint32_t saturated = 0;  // over all channels
 
     static BatchMark Of(const BoardCounters& counters);
 };
@@ -44,9 +45,10 @@ public:
     int Boards() const { return static_cast<int>(boards_.size()); }
     const BoardTotals& Board(int board) const { return boards_[board].totals; }
 
-    // After UpdateBatchCounters of board k, with the mark taken before it.
+    // After UpdateBatchCounters of board k (with its channel count), with
+    // the mark taken before it.
     void AddBatch(int board, uint32_t bytes, const EventRecord* events, uint32_t count, const BatchMark& before,
-                  const BoardCounters& after);
+                  const BoardCounters& after, int channelCount);
 
     // The acquisition started or stopped on every board: the boards' trigger
     // indexes start again from 0, and their time counters are read.
