@@ -52,6 +52,11 @@ struct BoardSettings {
     uint16_t zsThreshold[kGroupsPerBoard] = {};
 };
 
+// Channel ch (0 to 63) is enabled when bit ch mod 8 of group ch / 8's mask is set.
+inline bool ChannelEnabled(const BoardSettings& board, int ch) {
+    return (board.groupEnableMask[ch / kChannelsPerGroup] >> (ch % kChannelsPerGroup) & 1) != 0;
+}
+
 // Settings of the whole program and its run state. The boards live inside
 // the record: entries 0 to boardCount-1 are valid.
 struct DaqConfig {

@@ -11,10 +11,6 @@ namespace {
 constexpr int kChannelsPerBlock = 16;
 constexpr int kBlocks = kMaxChannels / kChannelsPerBlock;
 
-bool Enabled(const BoardSettings& board, int ch) {
-    return (board.groupEnableMask[ch / kChannelsPerGroup] >> (ch % kChannelsPerGroup) & 1) != 0;
-}
-
 // A text right-aligned in `width` characters.
 void PutText(char* field, std::size_t width, const char* text) {
     const std::size_t length = std::strlen(text);
@@ -76,7 +72,7 @@ void ListWriter::Configure(const BoardSettings& board) {
         PutText(column, 7, "Ch.");
         column[7] = ' ';
         PutRightAligned(column + 8, 2, static_cast<uint64_t>(ch));
-        const bool enabled = Enabled(board, ch);
+        const bool enabled = ChannelEnabled(board, ch);
         PutText(template_ + kListLeadWidth + static_cast<std::size_t>(ch) * kListColumnWidth, kListColumnWidth,
                 enabled ? " ZS" : "N/A");
         if (enabled) printable_[ch / kChannelsPerBlock] |= static_cast<uint16_t>(1u << (ch % kChannelsPerBlock));

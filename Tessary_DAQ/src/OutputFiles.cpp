@@ -13,10 +13,6 @@
 namespace tessary {
 namespace {
 
-bool ChannelEnabled(const BoardSettings& board, int ch) {
-    return (board.groupEnableMask[ch / kChannelsPerGroup] >> (ch % kChannelsPerGroup) & 1) != 0;
-}
-
 int ChannelCount(const BoardSettings& board) {
     return board.channelCount < 0 ? 0 : board.channelCount > kMaxChannels ? kMaxChannels : board.channelCount;
 }

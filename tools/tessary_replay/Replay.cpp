@@ -85,7 +85,7 @@ bool OwnOutput(const std::string& raw, const DaqConfig& config, int board) {
 int EnabledChannels(const BoardSettings& board) {
     int count = 0;
     for (int ch = 0; ch < board.channelCount && ch < kMaxChannels; ++ch)
-        count += board.groupEnableMask[ch / kChannelsPerGroup] >> (ch % kChannelsPerGroup) & 1;
+        count += ChannelEnabled(board, ch);
     return count;
 }
 
