@@ -18,14 +18,29 @@ bool PathAccessible(const char* path);
 
 // Creates the file, truncating one that exists, for writing only. The
 // descriptor is not inherited by child processes. -1 on failure, with errno
-// telling why.
-int CreateOutputFile(const char* name);
+// telling why. With `direct`, writes go from the caller's memory to the
+// device, past the system's cache, when the file system allows it (see
+// WritesDirect): a long run then neither spends a processor copying its
+// data into the cache nor fills the memory with them.
+int CreateOutputFile(const char* name, bool direct = false);
+
+// Direct writes need their memory address, length and file offset to be
+// multiples of this.
+inline constexpr std::size_t kDirectWriteAlignment = 4096;
+// Whether writes to the file go to the device directly.
+bool WritesDirect(int fd);
+// Switches direct writes on or off. False with errno set when it cannot.
+bool SetWritesDirect(int fd, bool direct);
 
 // Writes the first bytes and then the second ones (either may be empty) in
 // as few system calls as the kernel allows, retrying short writes and
 // interruptions. False on the first error, with errno telling why; what was
 // written before the error stays in the file.
 bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* second, std::size_t secondBytes);
+
+// Writes the bytes at the file offset, retrying short writes and
+// interruptions. False on the first error, with errno telling why.
+bool WriteFullyAt(int fd, const void* data, std::size_t bytes, uint64_t offset);
 
 struct OpenFileStatus {
     uint64_t bytes = 0;    // size on disk

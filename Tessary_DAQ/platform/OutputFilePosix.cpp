@@ -19,11 +19,47 @@ bool PathAccessible(const char* path) {
     return path != nullptr && stat(path, &info) == 0;
 }
 
-int CreateOutputFile(const char* name) {
+int CreateOutputFile(const char* name, bool direct) {
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
     int fd = -1;
-    do fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (direct) {
+        do fd = open(name, flags | O_DIRECT, 0666);
+        while (fd < 0 && errno == EINTR);
+        // A file system without direct writes refuses the flag.
+        if (fd >= 0 || errno != EINVAL) return fd;
+    }
+    do fd = open(name, flags, 0666);
     while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+bool WritesDirect(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && (flags & O_DIRECT) != 0;
+}
+
+bool SetWritesDirect(int fd, bool direct) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+
+bool WriteFullyAt(int fd, const void* data, std::size_t bytes, uint64_t offset) {
+    const auto* next = static_cast<const char*>(data);
+    while (bytes > 0) {
+        const ssize_t done = pwrite(fd, next, bytes, static_cast<off_t>(offset));
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (done == 0) {  // no progress and no error: treat as a full device
+            errno = ENOSPC;
+            return false;
+        }
+        next += done;
+        bytes -= static_cast<std::size_t>(done);
+        offset += static_cast<uint64_t>(done);
+    }
+    return true;
 }
 
 bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* second, std::size_t secondBytes) {

@@ -7,6 +7,14 @@
 // of what was given to it. The size and CRC-32C of the bytes given are kept
 // as they come, so that a run can name each file's checksum without reading
 // the file again.
+//
+// Given a WriteBehind, the file splits its buffer in two halves: while the
+// writer's thread writes one, the owner fills the other, and waits only
+// when it has filled that too before the first is written. A failure of a
+// write behind is seen at the file's next call. When the halves are
+// aligned for it, such a file writes direct to the device where the file
+// system allows it, in whole blocks; a Flush or Close writes the last part
+// block through the cache.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +22,7 @@
 
 #include "Checksum.h"
 #include "OutputFile.h"
+#include "WriteBehind.h"
 
 namespace tessary {
 
@@ -28,7 +37,9 @@ public:
     BufferedFile(const BufferedFile&) = delete;
     BufferedFile& operator=(const BufferedFile&) = delete;
 
-    void SetBuffer(char* buffer, std::size_t capacity);
+    // The buffer, and the writer that writes behind (none: every write is
+    // made on the caller's thread). Only while no file is open.
+    void SetBuffer(char* buffer, std::size_t capacity, WriteBehind* writer = nullptr);
 
     // Closes the file held, without telling whether it got all its bytes,
     // and creates the named one (truncating one that exists). For files with
@@ -44,7 +55,7 @@ public:
     Switch SwitchTo(const char* name);
 
     bool IsOpen() const { return fd_ >= 0; }
-    bool Failed() const { return failed_; }
+    bool Failed();
     int Error() const { return error_; }
     const char* Name() const { return name_; }
     // True the first time it is asked after a failure, so that each failure
@@ -76,6 +87,15 @@ public:
 
 private:
     bool Fail();
+    bool FailIfWriteBehindFailed();
+    bool HandOver(bool all);
+    void Adopt(int fd, const char* name);
+
+    WriteBehind* writer_ = nullptr;
+    WriteBehind::Slot slot_;
+    char* halves_[2] = {};
+    bool mayWriteDirect_ = false;  // the halves suit direct writes
+    uint64_t offset_ = 0;          // file offset of the buffer's first byte
 
     int fd_ = -1;
     char* buffer_ = nullptr;

@@ -24,12 +24,22 @@ constexpr int kFieldChars = kPathFieldSize - 1;
 
 }  // namespace
 
+static_assert(kRawBufferBytes % (2 * platform::kDirectWriteAlignment) == 0 &&
+                  kListBufferBytes % (2 * platform::kDirectWriteAlignment) == 0,
+              "write buffers are halved into whole blocks for direct writes");
+
 bool SegmentFull(uint64_t bytesOnDisk, int32_t maxSizeMiB) {
     const uint64_t limit = maxSizeMiB < 0 ? 0 : static_cast<uint64_t>(maxSizeMiB);
     return (bytesOnDisk >> 20) > limit;
 }
 
 OutputFiles::~OutputFiles() { Close(); }
+
+char* OutputFiles::AlignedBuffers() const {
+    constexpr uintptr_t kAlign = platform::kDirectWriteAlignment;
+    const auto address = reinterpret_cast<uintptr_t>(buffers_.get());
+    return buffers_.get() + (kAlign - address % kAlign) % kAlign;
+}
 
 int32_t OutputFiles::RawSegment(int board) const { return ValidBoard(board) ? boards_[board].rawSegment : 0; }
 int32_t OutputFiles::ListSegment(int board) const { return ValidBoard(board) ? boards_[board].listSegment : 0; }
@@ -65,7 +75,7 @@ ProgramError OutputFiles::WriteFailed(BufferedFile& file) {
     return ProgramError::OutputFileWrite;
 }
 
-ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
+ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes writes) {
     Close();
     out_ = out ? out : stdout;
     platform::PrepareOutputFiles();
@@ -87,20 +97,26 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
         written_.assign(static_cast<std::size_t>(boardCount_), {});
         histograms_.assign(static_cast<std::size_t>(boardCount_), std::vector<WrittenFile>(kMaxChannels));
         boards_ = std::make_unique<BoardFiles[]>(static_cast<std::size_t>(boardCount_));
-        if (perBoard > 0) buffers_.reset(new char[perBoard * static_cast<std::size_t>(boardCount_)]);
+        // One block more, for the first buffer to start on a block: direct
+        // writes need it, and every buffer size is a multiple of a block.
+        if (perBoard > 0)
+            buffers_.reset(new char[perBoard * static_cast<std::size_t>(boardCount_) + platform::kDirectWriteAlignment]);
         if (config.outfileHisto) histogramBuffer_.reset(new char[kHistogramBufferBytes]);
     } catch (const std::bad_alloc&) {
         Close();
         return ProgramError::Memory;
     }
     histogram_.SetBuffer(histogramBuffer_.get(), config.outfileHisto ? kHistogramBufferBytes : 0);
+    // Without the thread every write is made on the caller's, as the
+    // histograms' are: slower when the disk stalls, but nothing is lost.
+    if (writes == Writes::Behind && perBoard > 0) writer_.Start(2 * static_cast<std::size_t>(boardCount_));
 
     for (int b = 0; b < boardCount_; ++b) {
         if (onlyBoard_ >= 0 && b != onlyBoard_) continue;
         BoardFiles& files = boards_[b];
-        char* buffer = buffers_.get() + perBoard * static_cast<std::size_t>(b);
-        if (config.outfileRaw) files.raw.SetBuffer(buffer, kRawBufferBytes), buffer += kRawBufferBytes;
-        if (config.outfileList) files.list.SetBuffer(buffer, kListBufferBytes);
+        char* buffer = AlignedBuffers() + perBoard * static_cast<std::size_t>(b);
+        if (config.outfileRaw) files.raw.SetBuffer(buffer, kRawBufferBytes, &writer_), buffer += kRawBufferBytes;
+        if (config.outfileList) files.list.SetBuffer(buffer, kListBufferBytes, &writer_);
         files.lines.Configure(config.boards[b]);
         files.flushedMs = platform::TimeNowMs();
         if (const ProgramError e = CreateFirstSegments(b, config); e != ProgramError::None) return e;
@@ -108,10 +124,10 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out) {
     return ProgramError::None;
 }
 
-ProgramError OutputFiles::OpenBoard(int board, const DaqConfig& config, std::FILE* out) {
+ProgramError OutputFiles::OpenBoard(int board, const DaqConfig& config, std::FILE* out, Writes writes) {
     if (board < 0 || board >= config.boardCount || board >= kMaxBoards) return ProgramError::OutputFileOpen;
     onlyBoard_ = board;
-    const ProgramError result = Open(config, out);
+    const ProgramError result = Open(config, out, writes);
     onlyBoard_ = -1;
     return result;
 }
@@ -304,6 +320,7 @@ ProgramError OutputFiles::Close() {
     }
     histogram_.Close();
     boards_.reset();
+    writer_.Stop();
     boardCount_ = 0;
     buffers_.reset();
     histogramBuffer_.reset();

@@ -5,6 +5,12 @@
 // on disk; histogram files are written whole again at each statistics print
 // of their board.
 //
+// Raw and list data are written either on the caller's thread, each write
+// done when its call returns, or behind, on a thread of their own (see
+// WriteBehind), so that a disk that stalls does not stall the readout. A
+// failure of a write behind is reported at a later call for its board, and
+// the size on disk that the segments are cut by follows a little later.
+//
 // The run loop calls it at fixed places: Open at start-up after the boards
 // are programmed, RewriteHistograms after a board's statistics block,
 // WriteBatch after every transfer that brought data, ChangeSegments for
@@ -40,6 +46,7 @@
 #include "DrelmTessaryLib.h"
 #include "ListWriter.h"
 #include "ProgramError.h"
+#include "WriteBehind.h"
 
 namespace tessary {
 
@@ -79,13 +86,14 @@ public:
     // configuration asks. Messages go to `out`, here and in every later
     // call. Returns None, Memory, OutputDirectory or OutputFileOpen; on a
     // failure what was opened stays open until Close.
-    ProgramError Open(const DaqConfig& config, std::FILE* out);
+    enum class Writes { OnCaller, Behind };
+    ProgramError Open(const DaqConfig& config, std::FILE* out, Writes writes = Writes::OnCaller);
 
     // The same for one board only: the other boards of the configuration
     // get no files. For tools that rebuild one board's outputs from its raw
     // data. OutputFileOpen, with nothing opened, for a board outside the
     // configuration.
-    ProgramError OpenBoard(int board, const DaqConfig& config, std::FILE* out);
+    ProgramError OpenBoard(int board, const DaqConfig& config, std::FILE* out, Writes writes = Writes::OnCaller);
 
     // After board k's statistics block: when histogram files are on, writes
     // each enabled channel's file anew from the board's current spectra.
@@ -136,6 +144,7 @@ private:
         ListWriter lines;
     };
 
+    char* AlignedBuffers() const;
     bool ValidBoard(int board) const { return boards_ && board >= 0 && board < boardCount_; }
     bool DirectoryAccessible(const DaqConfig& config);
     bool BuildName(const DaqConfig& config, const char* kind, int board, const char* what, int32_t number,
@@ -148,6 +157,9 @@ private:
     void Record(int board, const BufferedFile& file, bool whole);
 
     std::FILE* out_ = stdout;
+    // Raw and list files written behind use its thread; declared before the
+    // files so that it outlives them.
+    WriteBehind writer_;
     std::unique_ptr<BoardFiles[]> boards_;
     int boardCount_ = 0;
     int onlyBoard_ = -1;  // the board OpenBoard opens, -1 for all

@@ -225,7 +225,8 @@ ProgramError Session::Start(const ProgramOptions& options) {
     if (programmed != 0) return ProgramError::ProgramBoard;
 
     // Stage A: the output directory and the first files.
-    if (const ProgramError e = outputs_.Open(*config_, out_); e != ProgramError::None) return e;
+    if (const ProgramError e = outputs_.Open(*config_, out_, OutputFiles::Writes::Behind); e != ProgramError::None)
+        return e;
     try {
         if (const ProgramError e = AllocateBuffers(); e != ProgramError::None) return e;
     } catch (const std::bad_alloc&) {

@@ -97,7 +97,7 @@ public:
 
     // Creates the output files; false after the messages when it cannot.
     bool Open() {
-        if (outputs_.OpenBoard(board_, config_, stdout) != ProgramError::None) {
+        if (outputs_.OpenBoard(board_, config_, stdout, OutputFiles::Writes::Behind) != ProgramError::None) {
             outputs_.Close();
             std::fprintf(stderr, "tessary_replay: the output files cannot be created in %s\n", config_.outfilePath);
             return false;
