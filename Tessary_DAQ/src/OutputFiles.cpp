@@ -24,9 +24,8 @@ constexpr int kFieldChars = kPathFieldSize - 1;
 
 }  // namespace
 
-static_assert(kRawBufferBytes % (2 * platform::kDirectWriteAlignment) == 0 &&
-                  kListBufferBytes % (2 * platform::kDirectWriteAlignment) == 0,
-              "write buffers are halved into whole blocks for direct writes");
+static_assert(kBehindBufferBytes % (2 * platform::kDirectWriteAlignment) == 0,
+              "buffers written behind are halved into whole blocks for direct writes");
 
 bool SegmentFull(uint64_t bytesOnDisk, int32_t maxSizeMiB) {
     const uint64_t limit = maxSizeMiB < 0 ? 0 : static_cast<uint64_t>(maxSizeMiB);
@@ -92,7 +91,10 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
     }
 
     boardCount_ = config.boardCount < 0 ? 0 : config.boardCount > kMaxBoards ? kMaxBoards : config.boardCount;
-    const std::size_t perBoard = (config.outfileRaw ? kRawBufferBytes : 0) + (config.outfileList ? kListBufferBytes : 0);
+    const bool behind = writes == Writes::Behind;
+    const std::size_t rawBytes = behind ? kBehindBufferBytes : kRawBufferBytes;
+    const std::size_t listBytes = behind ? kBehindBufferBytes : kListBufferBytes;
+    const std::size_t perBoard = (config.outfileRaw ? rawBytes : 0) + (config.outfileList ? listBytes : 0);
     try {
         written_.assign(static_cast<std::size_t>(boardCount_), {});
         histograms_.assign(static_cast<std::size_t>(boardCount_), std::vector<WrittenFile>(kMaxChannels));
@@ -109,14 +111,14 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
     histogram_.SetBuffer(histogramBuffer_.get(), config.outfileHisto ? kHistogramBufferBytes : 0);
     // Without the thread every write is made on the caller's, as the
     // histograms' are: slower when the disk stalls, but nothing is lost.
-    if (writes == Writes::Behind && perBoard > 0) writer_.Start(2 * static_cast<std::size_t>(boardCount_));
+    if (behind && perBoard > 0) writer_.Start(2 * static_cast<std::size_t>(boardCount_));
 
     for (int b = 0; b < boardCount_; ++b) {
         if (onlyBoard_ >= 0 && b != onlyBoard_) continue;
         BoardFiles& files = boards_[b];
         char* buffer = AlignedBuffers() + perBoard * static_cast<std::size_t>(b);
-        if (config.outfileRaw) files.raw.SetBuffer(buffer, kRawBufferBytes, &writer_), buffer += kRawBufferBytes;
-        if (config.outfileList) files.list.SetBuffer(buffer, kListBufferBytes, &writer_);
+        if (config.outfileRaw) files.raw.SetBuffer(buffer, rawBytes, &writer_), buffer += rawBytes;
+        if (config.outfileList) files.list.SetBuffer(buffer, listBytes, &writer_);
         files.lines.Configure(config.boards[b]);
         files.flushedMs = platform::TimeNowMs();
         if (const ProgramError e = CreateFirstSegments(b, config); e != ProgramError::None) return e;

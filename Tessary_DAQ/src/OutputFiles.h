@@ -50,9 +50,14 @@
 
 namespace tessary {
 
-// Write buffers, taken per board for each kind that is on.
+// Write buffers, taken per board for each kind that is on. Written on the
+// caller's thread, a file has one of these sizes; written behind, it has
+// kBehindBufferBytes in two halves, each half one direct write, large
+// enough that the device's latency per write does not set the pace (at
+// 128 KiB a write, list files reached a third of the speed).
 inline constexpr std::size_t kRawBufferBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kListBufferBytes = std::size_t{256} << 10;
+inline constexpr std::size_t kBehindBufferBytes = std::size_t{4} << 20;
 inline constexpr std::size_t kHistogramBufferBytes = std::size_t{256} << 10;
 
 // Longest time data wait in a write buffer: a slow board's data reach the
