@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Accounting.h"
+#include "AccountingThread.h"
 #include "BoardCounters.h"
 #include "BoardSetup.h"
 #include "Clock.h"
@@ -71,8 +72,9 @@ private:
     ProgramError PrintBoardInfo();
     ProgramError AllocateBuffers();
     ProgramError ReadBoard(int k);
+    static void AccountBatch(void* session, const AccountingThread::Batch& batch);
     ProgramError LoadTables();
-    void PlotIfDue(int k, uint32_t count);
+    void PlotIfDue(int k, const EventRecord* events, uint32_t count);
     void FollowAcquisition(bool wasRunning);
     void AfterPass();
     RunSummary SummarizeRun(ProgramError error);
@@ -89,7 +91,10 @@ private:
     // One readout buffer per board, each sized by the library for its board,
     // so that no board's transfer can outgrow the buffer it is read into.
     std::vector<void*> buffers_;
-    std::vector<EventRecord> events_;
+    // Two event arrays: a batch is decoded into one while the accounting
+    // thread may still have the other's in hand.
+    std::vector<EventRecord> events_[2];
+    AccountingThread accounting_;
     OutputFiles outputs_;
     Plotter plotter_;
     bool boardsOpened_ = false;
@@ -163,7 +168,7 @@ ProgramError Session::PrintBoardInfo() {
 
 ProgramError Session::AllocateBuffers() {
     std::fputs("Readout buffer malloc\n", out_);
-    events_.resize(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
+    for (std::vector<EventRecord>& events : events_) events.resize(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
     for (int b = 0; b < Boards(); ++b) {
         uint32_t size = 0;
         if (DRELM_TSY_MallocReadoutBuffer(handles_[b], &buffers_[b], &size) != 0) return ProgramError::Memory;
@@ -240,14 +245,27 @@ ProgramError Session::Start(const ProgramOptions& options) {
     std::fflush(out_);
     if (const ProgramError e = OpenPlotter(plotter_, *config_, userFolder_, out_); e != ProgramError::None) return e;
 
+    accounting_.Start(&Session::AccountBatch, this);  // without its thread, the loop accounts every batch
     std::fputs("[s] start/stop the acquisition, [q] quit, [space key] help\n", out_);
     std::fflush(out_);
     keyStamp_ = statStamp_ = noDataStamp_ = platform::TimeNowMs();
     return ProgramError::None;
 }
 
+// A batch's counters and totals, on either thread.
+void Session::AccountBatch(void* session, const AccountingThread::Batch& batch) {
+    Session& s = *static_cast<Session*>(session);
+    const int k = batch.board;
+    const BatchMark mark = BatchMark::Of(s.current_[k]);
+    UpdateBatchCounters(batch.bytes, batch.events, batch.count, s.current_[k], s.previous_[k], s.triggerWraps_[k],
+                        batch.channelCount);
+    s.totals_.AddBatch(k, batch.bytes, batch.events, batch.count, mark, s.current_[k], batch.channelCount);
+}
+
 ProgramError Session::ReadBoard(int k) {
     DaqConfig& config = *config_;
+    // The batch in hand may point into this board's buffer, about to be refilled.
+    if (accounting_.BoardInHand() == k) accounting_.Wait();
     uint32_t bytes = 0;
     if (DRELM_TSY_ReadData(handles_[k], 0, buffers_[k], &bytes) != 0) return ProgramError::Readout;
     const int64_t now = platform::TimeNowMs();  // one clock read serves the board's turn
@@ -256,12 +274,10 @@ ProgramError Session::ReadBoard(int k) {
         noDataStamp_ = now;
         uint32_t count = 0;
         const auto* words = static_cast<const uint32_t*>(buffers_[k]);
-        if (DRELM_TSY_GetEvents(handles_[k], words, bytes / 4, events_.data(), &count) != 0)
+        EventRecord* events = events_[events_[0].data() == accounting_.EventsInHand() ? 1 : 0].data();
+        if (DRELM_TSY_GetEvents(handles_[k], words, bytes / 4, events, &count) != 0)
             return ProgramError::EventBuild;
-        const BatchMark mark = BatchMark::Of(current_[k]);
-        UpdateBatchCounters(bytes, events_.data(), count, current_[k], previous_[k], triggerWraps_[k],
-                            config.boards[k].channelCount);
-        totals_.AddBatch(k, bytes, events_.data(), count, mark, current_[k], config.boards[k].channelCount);
+        accounting_.Submit({k, bytes, events, count, config.boards[k].channelCount});
         if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, statStamp_)) {
             // A board that let a whole period pass without data gives its turn on.
             if (statDue_) statBoard_ = (statBoard_ + 1) % Boards();
@@ -270,14 +286,15 @@ ProgramError Session::ReadBoard(int k) {
         const bool turn = statDue_ && k == statBoard_;
         if (config.acquisitionRunning && (turn || config.plotRequested)) {
             if (turn) statDue_ = false, statBoard_ = (k + 1) % Boards();
+            accounting_.Wait();  // the block shows this batch too
             PrintStatisticsBlock(out_, k, handles_[k], now, current_[k], previous_[k], config);
-            PlotIfDue(k, count);
+            PlotIfDue(k, events, count);
             // A histogram file that fails is written whole again at the next print: the run goes on.
             outputs_.RewriteHistograms(k, current_[k], config);
             std::fflush(out_);
         }
         // Stage D: the events point into the buffer, so they are written before its next read.
-        if (const ProgramError e = outputs_.WriteBatch(k, buffers_[k], bytes, events_.data(), count);
+        if (const ProgramError e = outputs_.WriteBatch(k, buffers_[k], bytes, events, count);
             e != ProgramError::None)
             return e;
     }
@@ -293,15 +310,15 @@ ProgramError Session::ReadBoard(int k) {
 }
 
 // Stage C: the plotted board's spectra, periodically or once on request.
-void Session::PlotIfDue(int k, uint32_t count) {
+void Session::PlotIfDue(int k, const EventRecord* events, uint32_t count) {
     DaqConfig& config = *config_;
     if (!(config.periodicPlot || config.plotRequested) || k != config.plotBoard) return;
     std::fputs("Last plotted event\n", out_);
     // A batch that decoded to no event has none to show.
     if (count > 0) {
-        std::fprintf(out_, "Trigger index          :      %u\n", events_[0].triggerIndex);
+        std::fprintf(out_, "Trigger index          :      %u\n", events[0].triggerIndex);
         std::fprintf(out_, "Event timestamp        : %llu ns\n",
-                     static_cast<unsigned long long>(events_[0].timestamp * 8));
+                     static_cast<unsigned long long>(events[0].timestamp * 8));
     }
     PlotSpectra(plotter_, config, current_[k], out_);
     config.plotRequested = 0;
@@ -316,6 +333,7 @@ ProgramError Session::Loop() {
     while (!config.quitRequested) {
         if (PeriodElapsedAt(platform::TimeNowMs(), kKeyPollMs, keyStamp_)) {
             const bool wasRunning = config.acquisitionRunning != 0;
+            accounting_.Wait();  // keys print, clear and snapshot the counters
             CheckKeyboardCommand(io, handles_.data(), config, current_.data(), previous_.data());
             FollowAcquisition(wasRunning);
             if (config.quitRequested && endedBy_.empty()) endedBy_ = "key";
@@ -341,8 +359,11 @@ void Session::AfterPass() {
     const bool acquiring = config_->acquisitionRunning != 0;
     if (!acquiring && !presets_.Any()) return;
     const int64_t now = platform::MonotonicMs();
-    if (acquiring && PeriodElapsedAt(now, presets_.NeedLiveTime() ? kLivePollMs : kCounterPollMs, pollStamp_))
-        totals_.Poll(handles_.data());
+    const bool poll =
+        acquiring && PeriodElapsedAt(now, presets_.NeedLiveTime() ? kLivePollMs : kCounterPollMs, pollStamp_);
+    if (!poll && !presets_.Any()) return;
+    accounting_.Wait();  // the totals are read and added to below
+    if (poll) totals_.Poll(handles_.data());
     if (presets_.Any() && !config_->quitRequested && presets_.Reached(totals_, acquiring, now)) {
         endedBy_ = presets_.What();
         std::fprintf(out_, "Preset reached: %s\n", endedBy_.c_str());
@@ -366,6 +387,7 @@ void Session::FollowAcquisition(bool wasRunning) {
 }
 
 ProgramError Session::Shutdown(ProgramError error) {
+    accounting_.Stop();  // the counters and totals are the loop's alone again
     const int code = static_cast<int>(error);
     const bool touchBoards = boardsOpened_ && (code == 0 || code >= static_cast<int>(ProgramError::BoardInfo));
     bool stopped = false;
