@@ -81,8 +81,8 @@ run() {
       "$program" "$work/config.txt" > "$work/log.txt" 2>&1 || { echo "$name: the run failed" >&2; tail "$work/log.txt" >&2; exit 1; }
   # Every byte read goes to the raw files once: their sizes are the board data.
   local bytes written
-  bytes=$(stat -c %s "$work"/Tessary_DAQ/out/tp_raw_b*_seg*.bin | awk '{ s += $1 } END { print s }')
-  written=$(stat -c %s "$work"/Tessary_DAQ/out/* | awk '{ s += $1 } END { print s }')
+  bytes=$(stat -c %s "$work"/Tessary_DAQ/out/tp_raw_b*_seg*.bin | awk '{ s += $1 } END { printf "%.0f", s }')
+  written=$(stat -c %s "$work"/Tessary_DAQ/out/* | awk '{ s += $1 } END { printf "%.0f", s }')
   rm -rf "$work/Tessary_DAQ/out"
   awk -v name="$name ($length s)" -v bytes="$bytes" -v written="$written" -v seconds="$length" -v rss="$(cat "$work/rss")" \
     'BEGIN { printf "%-30s %7.1f MB/s of board data, %7.1f MB/s written   peak RSS %s KB\n", name, bytes / seconds / 1e6, written / seconds / 1e6, rss }'
