@@ -43,32 +43,12 @@ bool SetWritesDirect(int fd, bool direct) {
     return flags >= 0 && fcntl(fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
 }
 
-bool WriteFullyAt(int fd, const void* data, std::size_t bytes, uint64_t offset) {
-    const auto* next = static_cast<const char*>(data);
-    while (bytes > 0) {
-        const ssize_t done = pwrite(fd, next, bytes, static_cast<off_t>(offset));
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (done == 0) {  // no progress and no error: treat as a full device
-            errno = ENOSPC;
-            return false;
-        }
-        next += done;
-        bytes -= static_cast<std::size_t>(done);
-        offset += static_cast<uint64_t>(done);
-    }
-    return true;
-}
-
-bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* second, std::size_t secondBytes) {
-    iovec parts[2] = {{const_cast<void*>(first), firstBytes}, {const_cast<void*>(second), secondBytes}};
-    iovec* next = parts;
-    int left = 2;
+// Writes the parts in as few system calls as the kernel allows, at
+// `offset` onwards or, when it is negative, at the file's position.
+static bool WriteParts(int fd, iovec* next, int left, off_t offset) {
     while (left > 0 && next->iov_len == 0) ++next, --left;
     while (left > 0) {
-        const ssize_t done = writev(fd, next, left);
+        const ssize_t done = offset < 0 ? writev(fd, next, left) : pwritev(fd, next, left, offset);
         if (done < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -77,6 +57,7 @@ bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* s
             errno = ENOSPC;
             return false;
         }
+        if (offset >= 0) offset += done;
         auto rest = static_cast<std::size_t>(done);
         while (left > 0 && rest >= next->iov_len) rest -= next->iov_len, ++next, --left;
         if (left > 0) {
@@ -85,6 +66,16 @@ bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* s
         }
     }
     return true;
+}
+
+bool WriteFully(int fd, const void* first, std::size_t firstBytes, const void* second, std::size_t secondBytes) {
+    iovec parts[2] = {{const_cast<void*>(first), firstBytes}, {const_cast<void*>(second), secondBytes}};
+    return WriteParts(fd, parts, 2, -1);
+}
+
+bool WriteFullyAt(int fd, const void* data, std::size_t bytes, uint64_t offset) {
+    iovec part{const_cast<void*>(data), bytes};
+    return WriteParts(fd, &part, 1, static_cast<off_t>(offset));
 }
 
 bool QueryOpenFile(int fd, OpenFileStatus& status) {
