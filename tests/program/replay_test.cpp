@@ -89,7 +89,7 @@ TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
     // Keys once the program waits for them (at most 30 s on).
     const std::string ready =
         "for i in $(seq 300); do grep -q start/stop " + Path("out.txt").string() + " && break; sleep 0.1; done; ";
-    ASSERT_EQ(Shell("(" + ready + "printf s; sleep 0.3; printf T; sleep 1.5; printf q) | HOME=" + folder.path().string() +
+    ASSERT_EQ(Shell("(" + ready + "printf s; sleep 0.3; printf T; sleep 3; printf q) | HOME=" + folder.path().string() +
                     " DRELM_EMULATOR_SETTINGS=" + Path("boards.txt").string() + " " + kProgram + " " +
                     Path("config.txt").string()),
               0)
