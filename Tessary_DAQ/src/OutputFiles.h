@@ -89,8 +89,9 @@ public:
     // level), then for every board in order raw segment 0, list segment 0
     // and the (empty) histogram files of its enabled channels, as the
     // configuration asks. Messages go to `out`, here and in every later
-    // call. Returns None, Memory, OutputDirectory or OutputFileOpen; on a
-    // failure what was opened stays open until Close.
+    // call. `writes` says where raw and list data are written (see above).
+    // Returns None, Memory, OutputDirectory or OutputFileOpen; on a failure
+    // what was opened stays open until Close.
     enum class Writes { OnCaller, Behind };
     ProgramError Open(const DaqConfig& config, std::FILE* out, Writes writes = Writes::OnCaller);
 
