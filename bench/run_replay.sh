@@ -16,42 +16,22 @@ done
 seconds=${1:-5}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tessary_replay.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+source bench/common.sh
 
 printf '[usb 0]\ntrigger_rate_hz = 200000\nconversion_time_ns = 500\nseed = 1\n' > "$work/boards.txt"
 printf 'link_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n' >> "$work/boards.txt"
-printf '#!/bin/sh\ncat > /dev/null\n' > "$work/pgnuplot"
-chmod +x "$work/pgnuplot"
-
-config() {  # list histo
-  cat <<CFG
-OPEN USB 0
-[COMMON]
-OUTFILE_PATH out/
-OUTFILE_NAME rp
-OUTFILE_RAW YES
-OUTFILE_LIST $1
-OUTFILE_HISTO $2
-OUTFILE_MAXSIZE 100
-STAT_REFRESH 1000
-PERIODIC_PLOT NO
-GNUPLOT_PATH $work/
-GATE_WIDTH 0.1
-POLARITY NEGATIVE
-ENABLE_INPUT FFFFFFFFFFFFFFFF
-CFG
-}
-config NO NO > "$work/live.txt"
-config YES YES > "$work/replay.txt"
+stub_plotter
+program_config 1 rp 100 YES NO NO > "$work/live.txt"
+program_config 1 rp 100 YES YES YES > "$work/replay.txt"
 
 # The live run writes raw files only, so that it keeps up with the board.
-(sleep 4; printf s; sleep "$seconds"; printf q) |
+keys "$seconds" |
   HOME=$work DRELM_EMULATOR_SETTINGS=$work/boards.txt "$bin/Tessary_DAQ" "$work/live.txt" > "$work/log.txt" 2>&1 ||
   { echo "the live run failed" >&2; tail "$work/log.txt" >&2; exit 1; }
 mapfile -t raws < <(ls -v "$work"/Tessary_DAQ/out/rp_raw_b0_seg*.bin)
 in=$(cat "${raws[@]}" | wc -c)
 
-echo "Disk: $(dd if=/dev/zero of="$work/dd" bs=1M count=1024 conv=fdatasync 2>&1 | tail -1)"
-rm -f "$work/dd"
+echo "Disk: $(disk_speed 1024) MB/s (1 GiB written and flushed)"
 sync
 
 now() { date +%s.%N; }

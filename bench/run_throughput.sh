@@ -23,6 +23,7 @@ boards=${2:-8}
 rate=${3:-1000000}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tessary_throughput.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+source bench/common.sh
 
 # Boards that offer more than a disk takes: a short conversion, a fast
 # source, every channel read, links without transfer time. Real boards
@@ -35,46 +36,14 @@ for ((b = 0; b < boards; b++)); do
   printf '[usb %d]\ntrigger_rate_hz = %d\nconversion_time_ns = 200\nhit_percent = 100\nseed = %d\n' "$b" "$rate" "$((b + 1))" >> "$settings"
   printf 'link_latency_us = 0\nlink_bandwidth_kb_s = unlimited\nevent_pool = 4096\n' >> "$settings"
 done
-printf '#!/bin/sh\ncat > /dev/null\n' > "$work/pgnuplot"
-chmod +x "$work/pgnuplot"
-
-config() {  # raw list histo
-  for ((b = 0; b < boards; b++)); do echo "OPEN USB $b"; done
-  cat <<CFG
-[COMMON]
-OUTFILE_PATH out/
-OUTFILE_NAME tp
-OUTFILE_RAW $1
-OUTFILE_LIST $2
-OUTFILE_HISTO $3
-OUTFILE_MAXSIZE 1000
-STAT_REFRESH 1000
-PERIODIC_PLOT NO
-GNUPLOT_PATH $work/
-GATE_WIDTH 0.1
-POLARITY NEGATIVE
-ENABLE_INPUT FFFFFFFFFFFFFFFF
-CFG
-}
-
-# Keys: s once the program waits for keys (loading the boards' tables takes
-# a few seconds), q after $1 seconds of acquisition.
-keys() {
-  for ((i = 0; i < 600; i++)); do
-    grep -q 'start/stop the acquisition' "$work/log.txt" 2>/dev/null && break
-    sleep 0.1
-  done
-  printf s
-  sleep "$1"
-  printf q
-}
+stub_plotter
 
 # One run of $2 seconds of acquisition; prints MB/s of board data and of all
 # files written, the peak RSS, and with $6 = disk the disk's speed for the
 # volume written and the share of it the run reached.
 run() {
   local name=$1 length=$2 raw=$3 list=$4 histo=$5 compare=${6:-}
-  config "$raw" "$list" "$histo" > "$work/config.txt"
+  program_config "$boards" tp 1000 "$raw" "$list" "$histo" > "$work/config.txt"
   rm -rf "$work/Tessary_DAQ/out" "$work/log.txt"
   keys "$length" |
     HOME=$work DRELM_EMULATOR_SETTINGS=$settings /usr/bin/time -f %M -o "$work/rss" \
@@ -95,14 +64,6 @@ run() {
                printf "%-30s %7.1f MB/s for the same volume: the run wrote at %.2f of it\n", "  disk", disk, rate / disk
                printf "%-30s %7.1f MB/s for the same volume: the run wrote at %.2f of it\n", "  disk, direct", direct, rate / direct }'
   fi
-}
-
-# MB/s of a sequential write of $1 MiB, flushed to the disk; with $2 =
-# oflag=direct past the system's cache, as the program writes its files.
-disk_speed() {
-  dd if=/dev/zero of="$work/dd" bs=1M count="$1" conv=fdatasync ${2:-} 2>&1 | tail -1 |
-    awk '{ for (i = 2; i <= NF; i++) if ($i == "s,") secs = $(i - 1); printf "%.1f", $1 / secs / 1e6 }'
-  rm -f "$work/dd"
 }
 
 echo "Disk: $(disk_speed 1024) MB/s (1 GiB written and flushed)"
