@@ -14,21 +14,9 @@
 
 #include "BoardCounters.h"
 #include "DrelmTessaryLib.h"
+#include "RunSummary.h"
 
 namespace tessary {
-
-struct BoardTotals {
-    uint64_t events = 0;
-    uint64_t bytes = 0;
-    uint64_t triggers = 0;      // events and the triggers lost between them
-    uint64_t triggersLost = 0;  // from gaps in the 24-bit trigger index, wraps counted
-    uint64_t pileUp = 0;
-    uint64_t saturated = 0;     // saturated amplitude words
-    // The board's time counters, in their units of 65536 x 8 ns, summed over
-    // the periods of acquisition that ended.
-    uint64_t totalUnits = 0;
-    uint64_t deadUnits = 0;
-};
 
 // The accounting's counters before a batch, to take its difference.
 struct BatchMark {
@@ -63,11 +51,7 @@ public:
 
     // The board's time over the run's periods of acquisition, as far as its
     // counters have been read.
-    struct Times {
-        double realS = 0;
-        double deadS = 0;
-        double LiveS() const { return realS - deadS; }
-    };
+    using Times = tessary::BoardTimes;
     Times BoardTimes(int board) const;
 
 private:

@@ -1,0 +1,177 @@
+#include "Session.h"
+
+#include "Accounting.h"
+#include "Clock.h"
+#include "Keyboard.h"
+#include "Signals.h"
+#include "Statistics.h"
+#include "Timers.h"
+
+namespace tessary {
+namespace {
+
+constexpr int32_t kKeyPollMs = 100;
+// How often the boards' time counters are read while acquiring: often for a
+// live-time preset, else often enough that their 26-day wrap is never missed.
+constexpr int32_t kLivePollMs = 100;
+constexpr int32_t kCounterPollMs = 60000;
+
+// One s before the operator's keys: --start acts exactly as the key does.
+class StartFirst : public platform::KeyInput {
+public:
+    StartFirst(platform::KeyInput& keys, bool start) : keys_(keys), pending_(start) {}
+    bool KeyWaiting() override { return pending_ || keys_.KeyWaiting(); }
+    int ReadKey() override {
+        if (!pending_) return keys_.ReadKey();
+        pending_ = false;
+        return 's';
+    }
+
+private:
+    platform::KeyInput& keys_;
+    bool pending_;
+};
+
+}  // namespace
+
+// A batch's counters and totals, on either thread.
+void Session::AccountBatch(void* session, const AccountingThread::Batch& batch) {
+    Session& s = *static_cast<Session*>(session);
+    const int k = batch.board;
+    const BatchMark mark = BatchMark::Of(s.current_[k]);
+    UpdateBatchCounters(batch.bytes, batch.events, batch.count, s.current_[k], s.previous_[k], s.triggerWraps_[k],
+                        batch.channelCount);
+    s.totals_.AddBatch(k, batch.bytes, batch.events, batch.count, mark, s.current_[k], batch.channelCount);
+}
+
+ProgramError Session::ReadBoard(int k) {
+    DaqConfig& config = *config_;
+    // The batch in hand may point into this board's buffer, about to be refilled.
+    if (accounting_.BoardInHand() == k) accounting_.Wait();
+    uint32_t bytes = 0;
+    if (DRELM_TSY_ReadData(handles_[k], 0, buffers_[k], &bytes) != 0) return ProgramError::Readout;
+    const int64_t now = platform::TimeNowMs();  // one clock read serves the board's turn
+    if (!config.acquisitionRunning) statDue_ = false;
+    if (bytes > 0) {
+        noDataStamp_ = now;
+        uint32_t count = 0;
+        const auto* words = static_cast<const uint32_t*>(buffers_[k]);
+        EventRecord* events = events_[events_[0].data() == accounting_.EventsInHand() ? 1 : 0].data();
+        if (DRELM_TSY_GetEvents(handles_[k], words, bytes / 4, events, &count) != 0)
+            return ProgramError::EventBuild;
+        accounting_.Submit({k, bytes, events, count, config.boards[k].channelCount});
+        if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, statStamp_)) {
+            // A board that let a whole period pass without data gives its turn on.
+            if (statDue_) statBoard_ = (statBoard_ + 1) % Boards();
+            statDue_ = true;
+        }
+        const bool turn = statDue_ && k == statBoard_;
+        if (config.acquisitionRunning && (turn || config.plotRequested)) {
+            if (turn) statDue_ = false, statBoard_ = (k + 1) % Boards();
+            accounting_.Wait();  // the block shows this batch too
+            PrintStatisticsBlock(out_, k, handles_[k], now, current_[k], previous_[k], config);
+            PlotIfDue(k, events, count);
+            // A histogram file that fails is written whole again at the next print: the run goes on.
+            outputs_.RewriteHistograms(k, current_[k], config);
+            std::fflush(out_);
+        }
+        // Stage D: the events point into the buffer, so they are written before its next read.
+        if (const ProgramError e = outputs_.WriteBatch(k, buffers_[k], bytes, events, count);
+            e != ProgramError::None)
+            return e;
+    }
+    if (bytes == 0 && config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, noDataStamp_)) {
+        std::fputs("==========================================\n", out_);
+        std::fprintf(out_, "Time since reset: %.2f s\n",
+                     static_cast<double>(static_cast<float>(now - config.resetTimeMs) / 1000.0f));
+        std::fprintf(out_, "No readout data in board %d\n", k);
+        std::fflush(out_);
+    }
+    // Stage E: segment changes, for every board on every pass.
+    return outputs_.ChangeSegments(k, config);
+}
+
+// Stage C: the plotted board's spectra, periodically or once on request.
+void Session::PlotIfDue(int k, const EventRecord* events, uint32_t count) {
+    DaqConfig& config = *config_;
+    if (!(config.periodicPlot || config.plotRequested) || k != config.plotBoard) return;
+    std::fputs("Last plotted event\n", out_);
+    // A batch that decoded to no event has none to show.
+    if (count > 0) {
+        std::fprintf(out_, "Trigger index          :      %u\n", events[0].triggerIndex);
+        std::fprintf(out_, "Event timestamp        : %llu ns\n",
+                     static_cast<unsigned long long>(events[0].timestamp * 8));
+    }
+    PlotSpectra(plotter_, config, current_[k], out_);
+    config.plotRequested = 0;
+}
+
+ProgramError Session::Loop() {
+    DaqConfig& config = *config_;
+    StartFirst keys(keys_, startAtOnce_);
+    KeyboardIo io{keys, out_, &platform::TimeNowMs, &platform::SleepMs};
+    loopReached_ = true;
+    loopStartMs_ = platform::TimeNowMs();
+    while (!config.quitRequested)
+        if (const ProgramError e = Pass(io); e != ProgramError::None) return e;
+    return ProgramError::None;
+}
+
+// One pass: the keys when due, the software triggers, every board's turn.
+ProgramError Session::Pass(KeyboardIo& io) {
+    DaqConfig& config = *config_;
+    if (PeriodElapsedAt(platform::TimeNowMs(), kKeyPollMs, keyStamp_)) {
+        const bool wasRunning = config.acquisitionRunning != 0;
+        accounting_.Wait();  // keys print, clear and snapshot the counters
+        CheckKeyboardCommand(io, handles_.data(), config, current_.data(), previous_.data());
+        FollowAcquisition(wasRunning);
+        if (config.quitRequested && endedBy_.empty()) endedBy_ = "key";
+    }
+    // A stop signal ends the run as the quit key does, after this pass.
+    if (platform::StopRequested() && !config.quitRequested) {
+        config.quitRequested = 1;
+        endedBy_ = "signal";
+    }
+    if (config.continuousTrigger)
+        for (int b = 0; b < Boards(); ++b) DRELM_TSY_SendSWtrigger(handles_[b]);
+    for (int k = 0; k < Boards(); ++k)
+        if (const ProgramError e = ReadBoard(k); e != ProgramError::None) return e;
+    AfterPass();
+    return ProgramError::None;
+}
+
+// The boards' time counters read now and then, and the presets looked at
+// (also after a stop: the reads that empty the boards may reach one). The
+// pass is the loop's shortest unit, so this costs one clock read at most.
+void Session::AfterPass() {
+    const bool acquiring = config_->acquisitionRunning != 0;
+    if (!acquiring && !presets_.Any()) return;
+    const int64_t now = platform::MonotonicMs();
+    const bool poll =
+        acquiring && PeriodElapsedAt(now, presets_.NeedLiveTime() ? kLivePollMs : kCounterPollMs, pollStamp_);
+    if (!poll && !presets_.Any()) return;
+    accounting_.Wait();  // the totals are read and added to below
+    if (poll) totals_.Poll(handles_.data());
+    if (presets_.Any() && !config_->quitRequested && presets_.Reached(totals_, acquiring, now)) {
+        endedBy_ = presets_.What();
+        std::fprintf(out_, "Preset reached: %s\n", endedBy_.c_str());
+        config_->quitRequested = 1;
+    }
+}
+
+// The run's totals follow each start and stop, from the keys or --start.
+void Session::FollowAcquisition(bool wasRunning) {
+    const bool running = config_->acquisitionRunning != 0;
+    if (running == wasRunning) return;
+    const int64_t now = platform::MonotonicMs();
+    if (running) {
+        totals_.Started(handles_.data());
+        presets_.Started(now);
+        pollStamp_ = now;
+    } else {
+        totals_.Stopped(handles_.data());
+        presets_.Stopped(now);
+    }
+}
+
+}  // namespace tessary
