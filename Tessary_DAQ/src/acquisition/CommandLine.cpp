@@ -28,6 +28,9 @@ const char kUsage[] =
     "                          and dead-time counters) reaches this\n"
     "  --preset-counts N       quit when a board has accounted N events\n"
     "\n"
+    "  --overwrite             replace the files of an earlier run with the same\n"
+    "                          OUTFILE_NAME (by default they are moved aside)\n"
+    "\n"
     "Keys while it runs:\n"
     "  s        start/stop the acquisition\n"
     "  q        quit (also Ctrl-C, SIGTERM, SIGHUP)\n"
@@ -98,6 +101,10 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
         if (arg == "--version") return CommandLineAction::Version;
         if (arg == "--start") {
             options.startAtOnce = true;
+            continue;
+        }
+        if (arg == "--overwrite") {
+            options.overwrite = true;
             continue;
         }
         const bool real = arg == "--preset-real", live = arg == "--preset-live", counts = arg == "--preset-counts";

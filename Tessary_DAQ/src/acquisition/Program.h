@@ -23,6 +23,8 @@ struct ProgramOptions {
     // the run as the q key does once a preset is reached. The presets count
     // the run's whole acquisition (a stop pauses them).
     bool startAtOnce = false;
+    // Files of an earlier run with the same name are replaced, not kept aside.
+    bool overwrite = false;
     std::optional<double> presetRealS;      // seconds of acquisition on the host's clock
     std::optional<double> presetLiveS;      // seconds of live time on any board's counters
     std::optional<uint64_t> presetCounts;   // events accounted by any board
