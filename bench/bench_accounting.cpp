@@ -43,15 +43,15 @@ template <bool Account>
 void Batch(benchmark::State& state) {
     const std::vector<uint32_t> words = FullEvents();
     std::vector<EventRecord> records(kEvents);
-    tessary::BoardCounters current, previous;
+    tessary::BoardCounters current;
     if (tessary::AllocCounterSpectra(current) != 0) state.SkipWithError("no memory for the spectra");
-    uint32_t wraps = 0;
+    tessary::TriggerExtension trigger;
     const auto count = static_cast<uint32_t>(words.size());
     for (auto _ : state) {
         uint32_t events = 0;
         if (DRELM_TSY_GetEvents(0, words.data(), count, records.data(), &events) != 0 || events != kEvents)
             state.SkipWithError("decoding failed");
-        if (Account) tessary::UpdateBatchCounters(count * 4, records.data(), events, current, previous, wraps, 64);
+        if (Account) tessary::UpdateBatchCounters(count * 4, records.data(), events, current, trigger, 64);
         benchmark::DoNotOptimize(records.data());
         benchmark::ClobberMemory();
     }

@@ -18,6 +18,10 @@ void InstallStopSignals();
 // True once any of the stop signals has arrived; stays true.
 bool StopRequested();
 
+// The name of the first stop signal that arrived ("SIGTERM"), or nullptr
+// while none has.
+const char* StopSignalName();
+
 // A descriptor that becomes readable when the first stop signal arrives
 // and stays readable from then on (nothing ever drains it), so that a wait
 // in poll() can include it and end on a stop whatever thread the signal

@@ -14,16 +14,18 @@ namespace {
 
 // Both are touched from the handler, so they must be lock-free atomics.
 std::atomic<bool> stopRequested{false};
+std::atomic<int> firstSignal{0};
 std::atomic<int> wakeWriteFd{-1};
 std::atomic<int> wakeReadFd{-1};
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void OnStopSignal(int) {
+extern "C" void OnStopSignal(int signal) {
     const int savedErrno = errno;
     // Only the first signal writes: the pipe then holds one byte for good.
     if (!stopRequested.exchange(true)) {
+        firstSignal.store(signal);
         const int fd = wakeWriteFd.load();
         if (fd >= 0) {
             const char byte = 1;
@@ -53,6 +55,15 @@ void InstallStopSignals() {
 }
 
 bool StopRequested() { return stopRequested.load(); }
+
+const char* StopSignalName() {
+    switch (firstSignal.load()) {
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        default: return stopRequested.load() ? "a stop signal" : nullptr;
+    }
+}
 
 int StopSignalFd() { return wakeReadFd.load(); }
 

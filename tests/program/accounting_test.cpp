@@ -10,8 +10,8 @@ namespace tessary {
 namespace {
 
 struct Board {
-    BoardCounters current, previous;
-    uint32_t wraps = 0;
+    BoardCounters current;
+    TriggerExtension trigger;
     Board() {
         EXPECT_EQ(AllocCounterSpectra(current), 0);
         ResetCounters(current);
@@ -44,7 +44,7 @@ TEST(AccountingTest, EventsCountUpToTheirFirstPileUpBlock) {
         SCOPED_TRACE(c.what);
         Board b;
         const EventRecord e = Event(7, 0x0005, words, c.pileUpFrom);
-        UpdateBatchCounters(64, &e, 1, b.current, b.previous, b.wraps, c.channels);
+        UpdateBatchCounters(64, &e, 1, b.current, b.trigger, c.channels);
         EXPECT_EQ(b.current.eventsProcessed, 1u);
         EXPECT_EQ(b.current.eventsWithoutPileUp, c.withoutPileUp);
         EXPECT_EQ(b.current.pileUpEvents, c.pileUp);
@@ -69,28 +69,45 @@ TEST(AccountingTest, AmplitudeWordsCountHitsSaturationsAndBins) {
     EXPECT_EQ(b.current.channelSaturated[1] + b.current.channelSaturated[2], 0u);
 }
 
-// A wrap shows one batch late: the batch in which it happens leaves a lower
-// count, and the next batch raises the wrap count against the snapshot.
-TEST(AccountingTest, TriggerWrapsAreCountedAgainstTheSnapshot) {
+// The 24-bit index extended over its wraps in the batch where each wrap
+// happens, so that a statistics print in that batch shows the full count; a
+// start begins again from 0, a counter reset does not.
+TEST(AccountingTest, TriggerWrapsAreCountedInTheirOwnBatch) {
+    struct Step {
+        const char* what;
+        uint32_t index;   // of the batch's last event; kStart: the acquisition starts again
+        uint64_t count;   // the extended count after it
+    };
+    constexpr uint32_t kStart = ~0u;
+    const Step steps[] = {
+        {"first batch", 16000000, 16000000},
+        {"close to the end", 16777000, 16777000},
+        {"wrapped: the print in this batch sees it", 200, 16777416},
+        {"after the wrap", 900, 16778116},
+        {"the same index: no wrap", 900, 16778116},
+        {"second wrap", 5, 33554437},
+        {"start", kStart, 0},
+        {"counted from 0 again", 300, 300},
+        {"wrap after the start", 100, 16777316},
+    };
     Board b;
-    b.current.triggerCount = b.previous.triggerCount = 16000000;
-    uint64_t counts[3];
-    const uint32_t indices[3] = {16777000, 200, 900};
-    for (int i = 0; i < 3; ++i) {
-        const EventRecord e = Event(indices[i], 0, {});
-        UpdateBatchCounters(16, &e, 1, b.current, b.previous, b.wraps, 64);
-        counts[i] = b.current.triggerCount;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.index == kStart) {
+            b.trigger.Restart();
+            ResetCounters(b.current);
+            continue;
+        }
+        const EventRecord e = Event(step.index, 0, {});
+        UpdateBatchCounters(16, &e, 1, b.current, b.trigger, 64);
+        EXPECT_EQ(b.current.triggerCount, step.count);
+        // A print takes its snapshot: the next batch is measured from it.
+        ResetCounters(b.current);
     }
-    EXPECT_EQ(counts[0], 16777000u);
-    EXPECT_EQ(counts[1], 200u);
-    EXPECT_EQ(counts[2], 16778116u);
-    EXPECT_EQ(b.current.lastTimestamp, 1900u);
-
     // A batch that decodes to no event adds its bytes and nothing else.
-    UpdateBatchCounters(4, nullptr, 0, b.current, b.previous, b.wraps, 64);
-    EXPECT_EQ(b.current.triggerCount, 16778116u);
-    EXPECT_EQ(b.current.readoutBytes, 52u);
-    EXPECT_EQ(b.wraps, 1u);
+    UpdateBatchCounters(4, nullptr, 0, b.current, b.trigger, 64);
+    EXPECT_EQ(b.current.triggerCount, 0u);
+    EXPECT_EQ(b.current.readoutBytes, 16u * 8 + 4);
 }
 
 }  // namespace

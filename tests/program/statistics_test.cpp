@@ -29,8 +29,7 @@ struct StatisticsTest : ::testing::Test {
         config.boards[0].channelCount = 64;
         config.boards[0].groupEnableMask[1] = 0x0F;
         config.plotGroup = 1;
-        config.deadTimeAtReset = 100;
-        config.totalTimeAtReset = 1000;
+        for (int b = 0; b < 2; ++b) config.deadTimeAtReset[b] = 100, config.totalTimeAtReset[b] = 1000;
         current.readoutBytes = 2'000'000;
         current.lastTimestamp = 125'000'000;  // 1 s of 8 ns ticks
         current.triggerCount = 12000;

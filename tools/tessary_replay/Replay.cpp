@@ -153,7 +153,7 @@ private:
                          name.c_str(), static_cast<unsigned long long>(chunk.offset));
             return kExitBadData;
         }
-        UpdateBatchCounters(chunk.wordCount * 4, events_.data(), count, current_, previous_, triggerWraps_,
+        UpdateBatchCounters(chunk.wordCount * 4, events_.data(), count, current_, trigger_,
                             config_.boards[board_].channelCount);
         eventCount_ += count;
         if (outputs_.WriteBatch(board_, nullptr, 0, events_.data(), count) != ProgramError::None) return kExitOutput;
@@ -169,9 +169,9 @@ private:
     DaqConfig& config_;
     const int board_;
     OutputFiles outputs_;
-    BoardCounters current_, previous_;
+    BoardCounters current_;
     std::vector<EventRecord> events_;
-    uint32_t triggerWraps_ = 0;
+    TriggerExtension trigger_;
     uint32_t sinceSegmentCheck_ = 0;
     uint64_t eventCount_ = 0, bytes_ = 0;
     int32_t lastListSegment_ = 0;

@@ -58,13 +58,19 @@ int AccumulateEvents(const EventRecord* events, uint32_t count, BoardCounters& c
     return 0;
 }
 
+uint64_t TriggerExtension::Extend(uint32_t index) {
+    index &= kTriggerIndexRange - 1;
+    if (index < lastIndex) ++wraps;
+    lastIndex = index;
+    return uint64_t{wraps} * kTriggerIndexRange + index;
+}
+
 void UpdateBatchCounters(uint32_t bytes, const EventRecord* events, uint32_t count, BoardCounters& current,
-                         const BoardCounters& previous, uint32_t& triggerWraps, int channelCount) {
+                         TriggerExtension& trigger, int channelCount) {
     current.readoutBytes += bytes;
     if (count == 0) return;
-    if (current.triggerCount < previous.triggerCount) ++triggerWraps;
     const EventRecord& last = events[count - 1];
-    current.triggerCount = uint64_t{triggerWraps} * kTriggerIndexRange + last.triggerIndex;
+    current.triggerCount = trigger.Extend(last.triggerIndex);
     current.lastTimestamp = last.timestamp;
     AccumulateEvents(events, count, current, channelCount);
 }

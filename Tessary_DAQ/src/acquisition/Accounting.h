@@ -18,11 +18,25 @@ namespace tessary {
 // decoder clears it), so nothing stale is counted. Returns 0.
 int AccumulateEvents(const EventRecord* events, uint32_t count, BoardCounters& counters, int channelCount);
 
-// The per-batch step: bytes first, then the trigger-wrap check against the
-// snapshot, the trigger count and time stamp of the batch's last event, and
-// the events. A batch that decoded to no events adds its bytes only: it has
-// no last event to take the index and time stamp from.
+// A board's 24-bit trigger index extended over its wraps. The boards start
+// the index again from 0 at every start of the acquisition, so this starts
+// again with it (Restart), but not at a counter reset, which leaves the
+// boards' index running. A wrap is seen in the batch it happens in, as the
+// index of the batch's last event falling below the one before it, so a
+// snapshot taken in that batch already holds the full count.
+struct TriggerExtension {
+    uint32_t wraps = 0;
+    uint32_t lastIndex = 0;
+
+    uint64_t Extend(uint32_t index);
+    void Restart() { *this = TriggerExtension{}; }
+};
+
+// The per-batch step: bytes first, then the extended trigger count and the
+// time stamp of the batch's last event, and the events. A batch that
+// decoded to no events adds its bytes only: it has no last event to take
+// the index and time stamp from.
 void UpdateBatchCounters(uint32_t bytes, const EventRecord* events, uint32_t count, BoardCounters& current,
-                         const BoardCounters& previous, uint32_t& triggerWraps, int channelCount);
+                         TriggerExtension& trigger, int channelCount);
 
 }  // namespace tessary

@@ -30,8 +30,8 @@ void ResetAllCounters(const int32_t* handles, DaqConfig& config, BoardCounters* 
     for (int b = 0; b < config.boardCount; ++b) {
         ResetCounters(current[b]);
         ResetCounters(previous[b]);
-        DRELM_TSY_GetDeadTime(handles[b], &config.deadTimeAtReset);
-        DRELM_TSY_GetTotalTime(handles[b], &config.totalTimeAtReset);
+        DRELM_TSY_GetDeadTime(handles[b], &config.deadTimeAtReset[b]);
+        DRELM_TSY_GetTotalTime(handles[b], &config.totalTimeAtReset[b]);
     }
 }
 
@@ -50,25 +50,23 @@ void StartOrStop(KeyboardIo& io, const int32_t* handles, DaqConfig& config, Boar
     ResetAllCounters(handles, config, current, previous);
 }
 
-// Two digits select one channel to be plotted alone.
+// Two digits select one channel of the plotted board to be plotted alone;
+// a channel the board does not have leaves the selection as it was.
 void ChannelEntry(KeyboardIo& io, DaqConfig& config) {
-    std::fputs("Select a channel index between 00 and 63 (enter two digits): ", io.out);
+    const int channels = PlottedGroups(config) * kChannelsPerGroup;
+    std::fprintf(io.out, "Select a channel index between 00 and %02d (enter two digits): ", channels - 1);
     std::fflush(io.out);
-    const char* error = "Please enter digits only\n";
     const int tens = io.keys.ReadKey();
-    if (IsDigit(tens)) {
-        const int units = io.keys.ReadKey();
-        if (IsDigit(units)) {
-            const int channel = (tens - '0') * 10 + (units - '0');
-            if (channel <= 63) {
-                config.plotGroup = static_cast<uint16_t>(channel / kChannelsPerGroup);
-                config.plotChannelMask = static_cast<uint8_t>(1u << channel % kChannelsPerGroup);
-                return;
-            }
-            error = "\n Not a valid channel index. Please enter a number between 0 and 63\n";
-        }
+    const int units = IsDigit(tens) ? io.keys.ReadKey() : -1;
+    if (!IsDigit(tens) || !IsDigit(units)) {
+        std::fputs("Please enter digits only\n", io.out);
+    } else if (const int channel = (tens - '0') * 10 + (units - '0'); channel < channels) {
+        config.plotGroup = static_cast<uint16_t>(channel / kChannelsPerGroup);
+        config.plotChannelMask = static_cast<uint8_t>(1u << channel % kChannelsPerGroup);
+        return;
+    } else {
+        std::fprintf(io.out, "\n Not a valid channel index. Please enter a number between 0 and %d\n", channels - 1);
     }
-    std::fputs(error, io.out);
     std::fflush(io.out);
     io.sleepMs(kEntryErrorPauseMs);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Accounting.h"
 #include "AccountingThread.h"
 #include "BoardCounters.h"
 #include "Console.h"
@@ -44,12 +45,14 @@ private:
     ProgramError PrintBoardInfo();
     ProgramError AllocateBuffers();
     ProgramError LoadTables();
+    bool StopAsked();
 
     // One pass of the loop and a board's turn in it.
     ProgramError Pass(KeyboardIo& io);
     ProgramError ReadBoard(int k);
     static void AccountBatch(void* session, const AccountingThread::Batch& batch);
     void PlotIfDue(int k, const EventRecord* events, uint32_t count);
+    void RewriteHistograms(int k);
     void FollowAcquisition(bool wasRunning);
     void AfterPass();
 
@@ -63,7 +66,7 @@ private:
     std::string userFolder_;
     std::unique_ptr<DaqConfig> config_ = std::make_unique<DaqConfig>();
     std::vector<int32_t> handles_;
-    std::vector<uint32_t> triggerWraps_;
+    std::vector<TriggerExtension> triggers_;
     std::vector<BoardCounters> current_, previous_;
     // One readout buffer per board, each sized by the library for its board,
     // so that no board's transfer can outgrow the buffer it is read into.
@@ -75,12 +78,19 @@ private:
     OutputFiles outputs_;
     Plotter plotter_;
     bool boardsOpened_ = false;
-    int64_t keyStamp_ = 0, statStamp_ = 0, noDataStamp_ = 0;
+    bool stoppedInStartUp_ = false;  // by a stop signal: the loop is not entered
+    int64_t keyStamp_ = 0, statStamp_ = 0;
+    std::vector<int64_t> noDataStamps_;  // per board: a dead board beside live ones is told too
+    std::vector<int64_t> lastDataMs_;    // per board: when its last data came
+    // Boards stopped whose histogram files still miss what was read since
+    // their last statistics print (vector<bool> is no plain array).
+    std::vector<uint8_t> histogramsDue_;
     // The statistics timer is one for all boards and each period prints one
-    // board's block; the boards take these prints in turn. Left to whichever
-    // board's turn the timer happens to expire in, a board whose output work
-    // is short would take nearly every print, and the others (the plotted
-    // one among them) would go for long without block, plot or histogram.
+    // board's block; the boards with data take these prints in turn. Left to
+    // whichever board's turn the timer happens to expire in, a board whose
+    // output work is short would take nearly every print, and the others
+    // (the plotted one among them) would go for long without block, plot or
+    // histogram; a board without data passes its turn straight on.
     bool statDue_ = false;
     int statBoard_ = 0;
 
@@ -91,6 +101,7 @@ private:
     RunTotals totals_;
     bool loopReached_ = false;
     int64_t loopStartMs_ = 0;
+    std::vector<RunSummary::Period> periods_;  // of acquisition, wall clock
     Presets presets_{ProgramOptions{}};
     int64_t pollStamp_ = 0;
     std::string endedBy_;

@@ -39,8 +39,7 @@ void Session::AccountBatch(void* session, const AccountingThread::Batch& batch) 
     Session& s = *static_cast<Session*>(session);
     const int k = batch.board;
     const BatchMark mark = BatchMark::Of(s.current_[k]);
-    UpdateBatchCounters(batch.bytes, batch.events, batch.count, s.current_[k], s.previous_[k], s.triggerWraps_[k],
-                        batch.channelCount);
+    UpdateBatchCounters(batch.bytes, batch.events, batch.count, s.current_[k], s.triggers_[k], batch.channelCount);
     s.totals_.AddBatch(k, batch.bytes, batch.events, batch.count, mark, s.current_[k], batch.channelCount);
 }
 
@@ -51,22 +50,21 @@ ProgramError Session::ReadBoard(int k) {
     uint32_t bytes = 0;
     if (DRELM_TSY_ReadData(handles_[k], 0, buffers_[k], &bytes) != 0) return ProgramError::Readout;
     const int64_t now = platform::TimeNowMs();  // one clock read serves the board's turn
-    if (!config.acquisitionRunning) statDue_ = false;
+    const bool running = config.acquisitionRunning != 0;
+    if (!running) statDue_ = false;
     if (bytes > 0) {
-        noDataStamp_ = now;
+        noDataStamps_[k] = lastDataMs_[k] = now;
         uint32_t count = 0;
         const auto* words = static_cast<const uint32_t*>(buffers_[k]);
         EventRecord* events = events_[events_[0].data() == accounting_.EventsInHand() ? 1 : 0].data();
         if (DRELM_TSY_GetEvents(handles_[k], words, bytes / 4, events, &count) != 0)
             return ProgramError::EventBuild;
         accounting_.Submit({k, bytes, events, count, config.boards[k].channelCount});
-        if (config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, statStamp_)) {
-            // A board that let a whole period pass without data gives its turn on.
-            if (statDue_) statBoard_ = (statBoard_ + 1) % Boards();
-            statDue_ = true;
-        }
+        if (running && PeriodElapsedAt(now, config.statRefresh, statStamp_)) statDue_ = true;
         const bool turn = statDue_ && k == statBoard_;
-        if (config.acquisitionRunning && (turn || config.plotRequested)) {
+        // A plot request is the plotted board's: the others print as often as ever.
+        const bool plot = config.plotRequested && k == config.plotBoard;
+        if (running && (turn || plot)) {
             if (turn) statDue_ = false, statBoard_ = (k + 1) % Boards();
             accounting_.Wait();  // the block shows this batch too
             PrintStatisticsBlock(out_, k, handles_[k], now, current_[k], previous_[k], config);
@@ -79,13 +77,24 @@ ProgramError Session::ReadBoard(int k) {
         if (const ProgramError e = outputs_.WriteBatch(k, buffers_[k], bytes, events, count);
             e != ProgramError::None)
             return e;
-    }
-    if (bytes == 0 && config.acquisitionRunning && PeriodElapsedAt(now, config.statRefresh, noDataStamp_)) {
-        std::fputs("==========================================\n", out_);
-        std::fprintf(out_, "Time since reset: %.2f s\n",
-                     static_cast<double>(static_cast<float>(now - config.resetTimeMs) / 1000.0f));
-        std::fprintf(out_, "No readout data in board %d\n", k);
-        std::fflush(out_);
+    } else {
+        // The statistics turn passes straight on from a board that brought
+        // nothing for a whole period, so that every board with data gets
+        // its block about once per period times the boards with data; a
+        // slow board keeps its turn until its next data.
+        if (statDue_ && k == statBoard_ && now - lastDataMs_[k] > config.statRefresh)
+            statBoard_ = (k + 1) % Boards();
+        // Each board has its own no-data timer: a dead board beside live ones is told too.
+        if (running && PeriodElapsedAt(now, config.statRefresh, noDataStamps_[k])) {
+            std::fputs("==========================================\n", out_);
+            std::fprintf(out_, "Time since reset: %.2f s\n",
+                         static_cast<double>(static_cast<float>(now - config.resetTimeMs) / 1000.0f));
+            std::fprintf(out_, "No readout data in board %d\n", k);
+            std::fflush(out_);
+        }
+        // A stopped board has given its last data: its histogram files now
+        // take every event it delivered.
+        if (!running && histogramsDue_[k]) RewriteHistograms(k);
     }
     // Stage E: segment changes, for every board on every pass.
     return outputs_.ChangeSegments(k, config);
@@ -106,7 +115,15 @@ void Session::PlotIfDue(int k, const EventRecord* events, uint32_t count) {
     config.plotRequested = 0;
 }
 
+// The board's histogram files from its spectra as they are now.
+void Session::RewriteHistograms(int k) {
+    accounting_.Wait();  // every batch read is in the spectra
+    histogramsDue_[k] = 0;
+    outputs_.RewriteHistograms(k, current_[k], *config_);
+}
+
 ProgramError Session::Loop() {
+    if (stoppedInStartUp_) return ProgramError::None;
     DaqConfig& config = *config_;
     StartFirst keys(keys_, startAtOnce_);
     KeyboardIo io{keys, out_, &platform::TimeNowMs, &platform::SleepMs};
@@ -121,16 +138,27 @@ ProgramError Session::Loop() {
 ProgramError Session::Pass(KeyboardIo& io) {
     DaqConfig& config = *config_;
     if (PeriodElapsedAt(platform::TimeNowMs(), kKeyPollMs, keyStamp_)) {
+        // A key may clear the counters (s, r): the histogram files of a
+        // stop take what was accounted before that.
+        if (io.keys.KeyWaiting())
+            for (int b = 0; b < Boards(); ++b)
+                if (histogramsDue_[b]) RewriteHistograms(b);
         const bool wasRunning = config.acquisitionRunning != 0;
         accounting_.Wait();  // keys print, clear and snapshot the counters
         CheckKeyboardCommand(io, handles_.data(), config, current_.data(), previous_.data());
         FollowAcquisition(wasRunning);
         if (config.quitRequested && endedBy_.empty()) endedBy_ = "key";
+        // Stopped, a plot request has no data to wait for: the spectra as they are.
+        if (config.plotRequested && !config.acquisitionRunning) {
+            PlotSpectra(plotter_, config, current_[config.plotBoard], out_);
+            config.plotRequested = 0;
+            std::fflush(out_);
+        }
     }
     // A stop signal ends the run as the quit key does, after this pass.
     if (platform::StopRequested() && !config.quitRequested) {
         config.quitRequested = 1;
-        endedBy_ = "signal";
+        endedBy_ = std::string("signal ") + platform::StopSignalName();
     }
     if (config.continuousTrigger)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_SendSWtrigger(handles_[b]);
@@ -159,18 +187,27 @@ void Session::AfterPass() {
     }
 }
 
-// The run's totals follow each start and stop, from the keys or --start.
+// The run's totals, the boards' trigger indexes and the periods of
+// acquisition follow each start and stop, from the keys or --start.
 void Session::FollowAcquisition(bool wasRunning) {
     const bool running = config_->acquisitionRunning != 0;
     if (running == wasRunning) return;
     const int64_t now = platform::MonotonicMs();
+    const int64_t wallNow = platform::TimeNowMs();
     if (running) {
         totals_.Started(handles_.data());
         presets_.Started(now);
         pollStamp_ = now;
+        for (int b = 0; b < Boards(); ++b) {
+            triggers_[b].Restart();  // the boards count triggers from 0 again
+            noDataStamps_[b] = lastDataMs_[b] = wallNow;
+        }
+        periods_.push_back({wallNow, 0});
     } else {
         totals_.Stopped(handles_.data());
         presets_.Stopped(now);
+        for (int b = 0; b < Boards(); ++b) histogramsDue_[b] = 1;
+        if (!periods_.empty()) periods_.back().stoppedMs = wallNow;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "Clock.h"
+#include "Paths.h"
 
 namespace tessary {
 
@@ -28,6 +29,9 @@ ProgramError Session::Shutdown(ProgramError error) {
             config_->acquisitionRunning = 0;
             FollowAcquisition(true);
         }
+        // The histogram files take every event accounted, also those read
+        // since each board's last statistics print.
+        for (int b = 0; b < Boards(); ++b) outputs_.RewriteHistograms(b, current_[b], *config_);
         const ProgramError closed = outputs_.Close();
         if (error == ProgramError::None) error = closed;
         WriteSummary(SummarizeRun(error));
@@ -57,6 +61,7 @@ RunSummary Session::SummarizeRun(ProgramError error) {
     summary.configPath = configPath_;
     summary.startedMs = loopStartMs_;
     summary.stoppedMs = platform::TimeNowMs();
+    summary.periods = periods_;
     if (error != ProgramError::None) {
         summary.endedBy = "error " + std::to_string(static_cast<int>(error)) + ": " + ErrorMessage(error);
     } else {
@@ -67,16 +72,33 @@ RunSummary Session::SummarizeRun(ProgramError error) {
         summary.boards.push_back({models_[b], ConnectionText(config_->boards[b]), totals_.Board(b),
                                   totals_.BoardTimes(b), outputs_.Written(b)});
     PrintSummary(out_, summary);
-    std::fprintf(out_, "Run summary file: %s\n", SummaryPath(*config_, userFolder_).c_str());
     std::fflush(out_);
     return summary;
 }
 
+// The summary beside the output files; where that fails, in the per-user
+// folder; where that fails too, printed whole, so that the run's record is
+// never lost. A path is named only once the file is there.
 void Session::WriteSummary(const RunSummary& summary) {
     const std::string path = SummaryPath(*config_, userFolder_);
     std::string failure;
-    if (!WriteSummaryFile(path, SummaryJson(summary, path), failure))
-        std::fprintf(out_, "Run summary %s could not be written: %s\n", path.c_str(), failure.c_str());
+    if (WriteSummaryFile(path, SummaryJson(summary, path), failure)) {
+        std::fprintf(out_, "Run summary file: %s\n", path.c_str());
+        std::fflush(out_);
+        return;
+    }
+    std::fprintf(out_, "Run summary %s could not be written: %s\n", path.c_str(), failure.c_str());
+    const std::string fallback = userFolder_ + path.substr(path.find_last_of(platform::PathSeparator()) + 1);
+    if (fallback != path) {
+        if (WriteSummaryFile(fallback, SummaryJson(summary, fallback), failure)) {
+            std::fprintf(out_, "Run summary file: %s (in the per-user folder instead)\n", fallback.c_str());
+            std::fflush(out_);
+            return;
+        }
+        std::fprintf(out_, "Run summary %s could not be written: %s\n", fallback.c_str(), failure.c_str());
+    }
+    std::fprintf(out_, "Run summary, written nowhere:\n%s", SummaryJson(summary, path).c_str());
+    std::fflush(out_);
 }
 
 }  // namespace tessary

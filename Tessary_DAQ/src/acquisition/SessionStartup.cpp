@@ -12,6 +12,7 @@
 #include "Directory.h"
 #include "Paths.h"
 #include "ProgressLine.h"
+#include "Signals.h"
 #include "TableLoading.h"
 
 namespace tessary {
@@ -95,6 +96,15 @@ ProgramError Session::LoadTables() {
     return result;
 }
 
+// A stop signal during start-up ends it in order between its stages, as
+// the quit key would at the prompt: what was opened is closed again.
+bool Session::StopAsked() {
+    if (!platform::StopRequested()) return false;
+    if (!stoppedInStartUp_) std::fprintf(out_, "Stopped by %s during start-up\n", platform::StopSignalName());
+    stoppedInStartUp_ = true;
+    return true;
+}
+
 ProgramError Session::Start(const ProgramOptions& options) {
     startAtOnce_ = options.startAtOnce;
     presets_ = Presets(options);
@@ -102,10 +112,15 @@ ProgramError Session::Start(const ProgramOptions& options) {
     std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
     std::fputs("**************************************************************\n", out_);
     if (const ProgramError e = ReadConfiguration(options); e != ProgramError::None) return e;
+    if (StopAsked()) return ProgramError::None;
 
     try {
         handles_.assign(static_cast<std::size_t>(Boards()), -1);
-        triggerWraps_.assign(static_cast<std::size_t>(Boards()), 0);
+        triggers_.assign(static_cast<std::size_t>(Boards()), TriggerExtension{});
+        noDataStamps_.assign(static_cast<std::size_t>(Boards()), 0);
+        lastDataMs_.assign(static_cast<std::size_t>(Boards()), 0);
+        histogramsDue_.assign(static_cast<std::size_t>(Boards()), 0);
+        periods_.reserve(64);  // a start adds one; more only grow it
         current_ = std::vector<BoardCounters>(static_cast<std::size_t>(Boards()));
         previous_ = std::vector<BoardCounters>(static_cast<std::size_t>(Boards()));
         buffers_.assign(static_cast<std::size_t>(Boards()), nullptr);
@@ -119,12 +134,14 @@ ProgramError Session::Start(const ProgramOptions& options) {
     if (OpenBoards(out_, handles_.data(), *config_) != 0) return ProgramError::OpenBoard;
     boardsOpened_ = true;
     if (const ProgramError e = PrintBoardInfo(); e != ProgramError::None) return e;
+    if (StopAsked()) return ProgramError::None;
 
     std::fputs("Program the peak-sensing\n", out_);
     std::fflush(out_);
     int32_t programmed = 0;
     for (int b = 0; b < Boards(); ++b) programmed |= ProgramBoard(out_, handles_[b], config_->boards[b]);
     if (programmed != 0) return ProgramError::ProgramBoard;
+    if (StopAsked()) return ProgramError::None;
 
     // Stage A: the output directory and the first files.
     if (const ProgramError e = outputs_.Open(*config_, out_, OutputFiles::Writes::Behind); e != ProgramError::None)
@@ -134,10 +151,12 @@ ProgramError Session::Start(const ProgramOptions& options) {
     } catch (const std::bad_alloc&) {
         return ProgramError::Memory;
     }
+    if (StopAsked()) return ProgramError::None;
     // Stage B: the boards' offset and calibration tables, then the plotter.
     std::fputs("Calibration upload\n", out_);
     std::fflush(out_);
     if (const ProgramError e = LoadTables(); e != ProgramError::None) return e;
+    if (StopAsked()) return ProgramError::None;
     std::fputs("Open plotter\n", out_);
     std::fflush(out_);
     if (const ProgramError e = OpenPlotter(plotter_, *config_, userFolder_, out_); e != ProgramError::None) return e;
@@ -145,7 +164,9 @@ ProgramError Session::Start(const ProgramOptions& options) {
     accounting_.Start(&Session::AccountBatch, this);  // without its thread, the loop accounts every batch
     std::fputs("[s] start/stop the acquisition, [q] quit, [space key] help\n", out_);
     std::fflush(out_);
-    keyStamp_ = statStamp_ = noDataStamp_ = platform::TimeNowMs();
+    keyStamp_ = statStamp_ = platform::TimeNowMs();
+    noDataStamps_.assign(noDataStamps_.size(), keyStamp_);
+    lastDataMs_.assign(lastDataMs_.size(), keyStamp_);
     return ProgramError::None;
 }
 

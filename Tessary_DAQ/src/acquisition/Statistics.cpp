@@ -34,17 +34,20 @@ void Line(std::FILE* out, const char* label, int precision, double value, const 
 }  // namespace
 
 void FormatStatistics(std::FILE* out, const BoardCounters& cur, const BoardCounters& prev, const DaqConfig& config,
-                      TimeCounters counters) {
+                      TimeCounters counters, int board) {
     if (cur.readoutBytes == prev.readoutBytes) {
         std::fputs("No data...\n", out);
         return;
     }
     const double t = static_cast<double>(cur.lastTimestamp - prev.lastTimestamp) * 8.0;
+    if (board < 0 || board >= config.boardCount) board = PlottedBoard(config);
     const int group = EffectiveGroup(config);
-    const uint8_t mask = config.boards[PlottedBoard(config)].groupEnableMask[group];
+    const BoardSettings& settings = config.boards[board];
+    const bool hasGroup = settings.channelCount <= 0 || group < settings.channelCount / kChannelsPerGroup;
+    const uint8_t mask = hasGroup ? settings.groupEnableMask[group] : 0;
 
-    const uint32_t deadDelta = counters.dead - config.deadTimeAtReset;
-    const uint32_t totalDelta = counters.total - config.totalTimeAtReset;
+    const uint32_t deadDelta = counters.dead - config.deadTimeAtReset[board];
+    const uint32_t totalDelta = counters.total - config.totalTimeAtReset[board];
     Line(out, "Live Time              : ", 2, static_cast<uint32_t>(totalDelta - deadDelta) * kUnitSeconds, " s\n");
     Line(out, "Dead Time              : ", 2, deadDelta * 100.0 / totalDelta, " %\n");
     Line(out, "Throughput             : ", 3, static_cast<uint32_t>(cur.readoutBytes - prev.readoutBytes) / t * kBytesPerNsToMBps,
@@ -94,12 +97,12 @@ void FormatStatistics(std::FILE* out, const BoardCounters& cur, const BoardCount
     }
 }
 
-void PrintStatistics(std::FILE* out, int32_t handle, const BoardCounters& current, const BoardCounters& previous,
-                     const DaqConfig& config) {
+void PrintStatistics(std::FILE* out, int board, int32_t handle, const BoardCounters& current,
+                     const BoardCounters& previous, const DaqConfig& config) {
     TimeCounters counters;
     DRELM_TSY_GetDeadTime(handle, &counters.dead);
     DRELM_TSY_GetTotalTime(handle, &counters.total);
-    FormatStatistics(out, current, previous, config, counters);
+    FormatStatistics(out, current, previous, config, counters, board);
 }
 
 void PrintStatisticsBlock(std::FILE* out, int board, int32_t handle, int64_t nowMs, BoardCounters& current,
@@ -107,7 +110,7 @@ void PrintStatisticsBlock(std::FILE* out, int board, int32_t handle, int64_t now
     std::fputs("==========================================\n", out);
     std::fprintf(out, "Board %d%s", board, board == config.plotBoard ? "(plotted)\n" : "\n");
     Line(out, "Real time              : ", 2, static_cast<float>(nowMs - config.resetTimeMs) / 1000.0f, " s\n");
-    PrintStatistics(out, handle, current, previous, config);
+    PrintStatistics(out, board, handle, current, previous, config);
     TakeSnapshot(current, previous);
 }
 

@@ -18,16 +18,20 @@ struct TimeCounters {
     uint32_t total = 0;
 };
 
-// The rates and the channel table from the two records and the counters;
-// "No data...\n" alone when no byte arrived since the snapshot. A rate that
-// divides by a zero time prints "inf" or "nan" in its field.
+// The rates and the channel table of board `board` (-1: the plotted board)
+// from the two records and the counters; "No data...\n" alone when no byte
+// arrived since the snapshot. The times are measured from the board's own
+// counters at the last start or reset, and the table shows the plotted
+// group's channels with the board's own enable mask: N/A for a channel it
+// does not enable or does not have. A rate that divides by a zero time
+// prints "inf" or "nan" in its field.
 void FormatStatistics(std::FILE* out, const BoardCounters& current, const BoardCounters& previous,
-                      const DaqConfig& config, TimeCounters counters);
+                      const DaqConfig& config, TimeCounters counters, int board = -1);
 
 // FormatStatistics with the counters read from the board (failures ignored:
 // the values are then 0).
-void PrintStatistics(std::FILE* out, int32_t handle, const BoardCounters& current, const BoardCounters& previous,
-                     const DaqConfig& config);
+void PrintStatistics(std::FILE* out, int board, int32_t handle, const BoardCounters& current,
+                     const BoardCounters& previous, const DaqConfig& config);
 
 // The whole block of board `board`: its heading, the real time since the
 // last start or reset (`nowMs` - resetTimeMs), the statistics, then the

@@ -75,8 +75,11 @@ struct DaqConfig {
     int32_t statRefresh = 0;
     int32_t plotRequested = 0;
     int64_t resetTimeMs = 0;
-    uint32_t deadTimeAtReset = 0;
-    uint32_t totalTimeAtReset = 0;
+    // Each board's dead- and total-time counters as read at the last start
+    // or reset: the counters run from each board's own reset, so one
+    // board's values mean nothing beside another's.
+    uint32_t deadTimeAtReset[kMaxBoards] = {};
+    uint32_t totalTimeAtReset[kMaxBoards] = {};
     uint16_t plotBoard = 0;
     uint16_t plotGroup = 0;
     uint8_t plotChannelMask = 0;

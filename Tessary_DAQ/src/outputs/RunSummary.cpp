@@ -95,6 +95,10 @@ std::string SummaryJson(const RunSummary& s, const std::string& summaryPath) {
                     {"stopped", IsoUtc(s.stoppedMs)},
                     {"ended_by", s.endedBy}};
     if (s.presetBoard >= 0) summary["preset_board"] = s.presetBoard;
+    json periods = json::array();
+    for (const RunSummary::Period& p : s.periods)
+        periods.push_back({{"started", IsoUtc(p.startedMs)}, {"stopped", IsoUtc(p.stoppedMs)}});
+    summary["acquisition"] = std::move(periods);
     summary["boards"] = std::move(boards);
     // Invalid UTF-8 in a path is replaced, not thrown at the end of a run.
     return summary.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
