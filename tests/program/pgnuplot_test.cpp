@@ -56,6 +56,19 @@ TEST(Pgnuplot, HeadlessRunWritesAPngImageInThePerUserFolder) {
     EXPECT_FALSE(std::filesystem::exists(userFolder + "TessaryPlot.part.png"));
 }
 
+// The program starts a new launcher at every change of spectrum length; the
+// image's path is told by the first of a run only, and again in a new run.
+TEST(Pgnuplot, TellsTheImageOncePerRun) {
+    ASSERT_EQ(std::system("command -v gnuplot > /dev/null 2>&1"), 0);
+    emulator_test::TempFolder home;
+    const ScopedVariable display("DISPLAY", nullptr), wayland("WAYLAND_DISPLAY", nullptr),
+        profile("USERPROFILE", nullptr), homeVariable("HOME", home.path().c_str());
+    // Each $(...) is one parent, as one run of the program is.
+    const std::string launcher = kTools + "pgnuplot < /dev/null";
+    const std::string run = "$( { " + launcher + "; " + launcher + "; :; } 2>&1 | grep -c 'each plot is written to')";
+    EXPECT_EQ(std::system(("[ \"" + run + "\" = 1 ] && [ \"" + run + "\" = 1 ]").c_str()), 0);
+}
+
 TEST(Pgnuplot, SaysSoAndFailsWhenGnuplotIsMissing) {
     const std::string run = "out=$(PATH=/nonexistent /bin/sh " + kTools + "pgnuplot 2>&1 < /dev/null); [ $? -ne 0 ] && ";
     EXPECT_EQ(std::system((run + "case $out in *'gnuplot is not installed'*) exit 0;; esac; exit 1").c_str()), 0);
