@@ -1,63 +1,17 @@
 // The replay tool run as a program: a live run's raw files replayed into
 // list and histogram files equal to what the run wrote; damaged raw files
 // and bad arguments; a run's files checked against a summary.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "../emulator/TempFolder.h"
-#include "Checksum.h"
-#include "EventWords.h"
+#include "ReplayTool.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kProgram = std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ";
-const std::string kReplay = REPLAY_TOOL;
-
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
-
-std::string Bytes(const std::vector<uint32_t>& words) {
-    return std::string(reinterpret_cast<const char*>(words.data()), words.size() * 4);
-}
-
-std::string Crc(const std::string& bytes) {
-    tessary::Crc32c crc;
-    crc.Add(bytes.data(), bytes.size());
-    char text[9];
-    tessary::FormatCrc32c(crc.Value(), text);
-    return text;
-}
-
-struct ReplayTest : ::testing::Test {
-    // Runs a command line: its exit status, its standard output and error.
-    int Shell(const std::string& command) {
-        const int status =
-            std::system((command + " > " + folder.File("out.txt") + " 2> " + folder.File("err.txt")).c_str());
-        out = Contents(folder.File("out.txt"));
-        err = Contents(folder.File("err.txt"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    int Replay(const std::string& arguments) { return Shell(kReplay + " " + arguments); }
-    fs::path Path(const std::string& name) const { return folder.path() / name; }
-
-    emulator_test::TempFolder folder;
-    std::string out, err;
-};
+using namespace replay_tool;
 
 // The list segments `stem`0.txt, 1, ... in `dir`, each of which must begin
 // with `header`, joined without their headers.
@@ -156,24 +110,6 @@ TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
     EXPECT_EQ(Replay("--verify " + summary), 1);
     EXPECT_NE(out.find("MISMATCH run_raw_b1_seg1.bin: checksum "), std::string::npos) << out;
     EXPECT_NE(out.find("MISMATCH run_list_b1_seg0.txt: size 1000 expected "), std::string::npos) << out;
-}
-
-// `count` 32-channel events of 8 words (32 bytes), channels 0, 1, 16 and 31
-// present, amplitude 100 in channel 0; the first transfer ends with a spare
-// word: events at bytes 0, 36, 68, 100, ...
-std::vector<uint32_t> Events(uint32_t count) {
-    std::vector<uint32_t> words;
-    for (uint32_t i = 0; i < count; ++i) {
-        tessary_test::EventShape e;
-        e.triggerIndex = i;
-        e.timestamp = 1000 * i;
-        e.sizeField = 0xA0000008;  // header mark and size
-        e.blocks[0] = tessary_test::Block(0x0003);
-        e.blocks[1] = tessary_test::Block(0x8001);
-        tessary_test::AppendEvent(words, e);
-        if (i == 0) words.push_back(0xFFFFFFFF);
-    }
-    return words;
 }
 
 // A damaged raw file: its name and the offset of the damage on standard
@@ -286,26 +222,27 @@ TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
     fs::create_directory(Path("run"));
     Write(Path("run/a.bin"), big);
     Write(Path("run/b.txt"), "0123456789");
-    Write(Path("c.bin"), "elsewhere");
-    const std::string absolute = Path("c.bin").string();
+    fs::create_directory(Path("run/sub"));
+    Write(Path("run/sub/c.bin"), "elsewhere");
+    const std::string inSub = "sub/c.bin";  // names inside the summary's folder only
     Write(Path("run/summary.json"),
           R"({"version": "1", "ended_by": "key", "boards": [{"model": "M310", "events": 3, "files": [)"
           R"({"name": "a.bin", "size": 5242880, "crc32c": ")" + Crc(big) + R"("}, {"name": "b.txt", "size": 10, )"
-          R"("crc32c": ")" + Crc("0123456789") + R"("}]}, {"files": [{"name": ")" + absolute +
+          R"("crc32c": ")" + Crc("0123456789") + R"("}]}, {"files": [{"name": ")" + inSub +
           R"(", "size": 9, "crc32c": ")" + Crc("elsewhere") + R"("}]}]})");
     const std::string summary = Path("run/summary.json").string();
     EXPECT_EQ(Replay("--verify " + summary), 0) << err;
-    EXPECT_EQ(out, "OK       a.bin\nOK       b.txt\nOK       " + absolute +
+    EXPECT_EQ(out, "OK       a.bin\nOK       b.txt\nOK       " + inSub +
                        "\n3 files: 3 OK, 0 mismatched, 0 missing, 0 unreadable\n");
 
     const std::string intact = Crc(big);
     big[3u << 20] ^= 0x10;
     Write(Path("run/a.bin"), big);
     Write(Path("run/b.txt"), "01234");
-    fs::remove(Path("c.bin"));
+    fs::remove(Path("run/sub/c.bin"));
     EXPECT_EQ(Replay("--verify " + summary), 1);
     EXPECT_EQ(out, "MISMATCH a.bin: checksum " + Crc(big) + " expected " + intact +
-                       "\nMISMATCH b.txt: size 5 expected 10\nMISSING  " + absolute +
+                       "\nMISMATCH b.txt: size 5 expected 10\nMISSING  " + inSub +
                        ": No such file or directory\n3 files: 0 OK, 2 mismatched, 1 missing, 0 unreadable\n");
     // A file the run could not write whole fails, whatever it holds now.
     Write(Path("run/partial.json"), R"({"boards": [{"files": [{"name": "b.txt", "size": 5, "crc32c": ")" +
@@ -327,12 +264,20 @@ TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
         {R"({"boards": [{"files": [{"name": "a", "size": -1, "crc32c": "00000000"}]}]})", "files[0].size"},
         {R"({"boards": [{"files": [{"name": "a", "size": 1, "crc32c": "0000000g"}]}]})", "files[0].crc32c"},
         {R"({"boards": [{"files": [{"name": "a", "size": 1, "crc32c": "00000000", "complete": 0}]}]})", "complete"},
+        // Names outside the summary's folder are never opened.
+        {R"({"boards": [{"files": [{"name": "/etc/passwd", "size": 1, "crc32c": "00000000"}]}]})",
+         "files[0].name \"/etc/passwd\" is not a file inside the summary's folder"},
+        {R"({"boards": [{"files": [{"name": "../outside.txt", "size": 1, "crc32c": "00000000"}]}]})",
+         "files[0].name \"../outside.txt\" is not a file inside"},
+        {R"({"boards": [{"files": [{"name": "a/../../x", "size": 1, "crc32c": "00000000"}]}]})", "\"a/../../x\" is not"},
+        {R"({"boards": [{"files": [{"name": "a/..", "size": 1, "crc32c": "00000000"}]}]})", "\"a/..\" is not"},
     };
     for (const Case& c : malformed) {
         SCOPED_TRACE(c.summary);
         Write(Path("bad.json"), c.summary);
         EXPECT_EQ(Replay("--verify " + Path("bad.json").string()), 2);
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        EXPECT_EQ(out, "") << "no file read";
     }
     EXPECT_EQ(Replay("--verify " + Path("none.json").string()), 2);
     EXPECT_NE(err.find("cannot be read: No such file or directory"), std::string::npos) << err;

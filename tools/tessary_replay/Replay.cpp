@@ -1,11 +1,15 @@
 #include "Replay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <set>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "Accounting.h"
@@ -56,16 +60,119 @@ std::unique_ptr<DaqConfig> ReadConfiguration(const ReplayRequest& request) {
     return config;
 }
 
-// The board's channel count, which the program takes from the open board:
-// a 64-channel board carries four blocks in every event, a 32-channel board
-// two. 0 when no file holds an event to tell.
-int ChannelsFromData(RawEventStream& stream, const std::vector<std::string>& files) {
-    for (const std::string& name : files) {
-        RawEventStream::Chunk chunk;
-        if (!stream.Open(name) || stream.Read(chunk, 1) != RawEventStream::Next::Chunk) continue;
-        return (chunk.words[1] & 0x50u) != 0 ? 64 : 32;
+// The channel count that an event's blocks tell, from its header word 1:
+// the library enables every block of the board's form, so a 64-channel
+// board's events carry four blocks (2 and 3 among them), a 32-channel
+// board's two, whatever channels the configuration enables.
+int ChannelsOfEvent(const uint32_t* event) { return (event[1] & 0x50u) != 0 ? 64 : 32; }
+
+// The channel count that the first event of a raw file tells; 0 when the
+// file holds none (or is damaged before it, which the replay reports). Read
+// through a small buffer: every file is looked at before anything is written.
+int ChannelsOfFile(const std::string& name) {
+    RawEventStream probe(std::size_t{1} << 12);
+    RawEventStream::Chunk chunk;
+    if (!probe.Open(name) || probe.Read(chunk, 1) != RawEventStream::Next::Chunk) return 0;
+    return ChannelsOfEvent(chunk.words);
+}
+
+// The name the program gives a raw segment, <prefix>_raw_b<board>_seg<n>.bin
+// (OutputFiles::BuildName), taken apart.
+struct RawName {
+    std::string prefix;
+    std::string board;
+    unsigned long long segment = 0;
+};
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() && text.size() <= 18 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::optional<RawName> ParseRawName(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    const std::string extension = ".bin";
+    if (name.size() < extension.size() ||
+        name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+        return std::nullopt;
+    const std::size_t seg = name.rfind("_seg");
+    if (seg == std::string::npos) return std::nullopt;
+    const std::string segment = name.substr(seg + 4, name.size() - extension.size() - seg - 4);
+    const std::size_t raw = name.rfind("_raw_b", seg);
+    if (raw == std::string::npos || !AllDigits(segment)) return std::nullopt;
+    RawName parsed{name.substr(0, raw), name.substr(raw + 6, seg - raw - 6), std::stoull(segment)};
+    if (!AllDigits(parsed.board)) return std::nullopt;
+    return parsed;
+}
+
+// The raw files in the order to replay them: by segment number when every
+// name follows the program's raw naming with one prefix and board (a shell
+// glob puts seg10 before seg2), as given otherwise. True when that changed
+// the order.
+bool SegmentOrder(std::vector<std::string>& files) {
+    std::vector<std::pair<unsigned long long, std::string>> numbered;
+    std::optional<RawName> first;
+    for (const std::string& file : files) {
+        const std::optional<RawName> name = ParseRawName(file);
+        if (!name) return false;
+        if (!first) first = name;
+        if (name->prefix != first->prefix || name->board != first->board) return false;
+        numbered.emplace_back(name->segment, file);
     }
-    return 0;
+    std::stable_sort(numbered.begin(), numbered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    bool changed = false;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        changed |= files[i] != numbered[i].second;
+        files[i] = numbered[i].second;
+    }
+    return changed;
+}
+
+// Whether time stamp `next` comes before `last`: they count 8 ns ticks in
+// 48 bits, so a step back of more than half that range is taken as the
+// counter wrapping, which goes forward.
+bool Backwards(uint64_t last, uint64_t next) {
+    constexpr uint64_t kMask = (uint64_t{1} << 48) - 1;
+    const uint64_t back = (last - next) & kMask;
+    return back != 0 && back < (uint64_t{1} << 47);
+}
+
+// The board's list segments (any number) and histogram files (any channel)
+// already in the output folder, for the kinds the configuration writes:
+// list segments in number order first, then histograms in channel order.
+// The replay would write over them, or leave them beside its own files.
+std::vector<std::filesystem::path> ExistingOutputs(const DaqConfig& config, int board) {
+    namespace fs = std::filesystem;
+    const fs::path stem = fs::path(config.outfilePath) /
+                          std::string(config.outfileName, strnlen(config.outfileName, sizeof config.outfileName));
+    const fs::path folder = stem.parent_path();
+    const std::string b = std::to_string(board);
+    struct Kind {
+        bool on;
+        std::string begin, end;
+    };
+    const Kind kinds[] = {{config.outfileList != 0, stem.filename().string() + "_list_b" + b + "_seg", ".txt"},
+                          {config.outfileHisto != 0, stem.filename().string() + "_histo_b" + b + "_ch", ".txt"}};
+    std::vector<std::tuple<int, unsigned long long, fs::path>> found;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        for (int k = 0; k < 2; ++k) {
+            const Kind& kind = kinds[k];
+            if (!kind.on || name.size() <= kind.begin.size() + kind.end.size() ||
+                name.compare(0, kind.begin.size(), kind.begin) != 0 ||
+                name.compare(name.size() - kind.end.size(), kind.end.size(), kind.end) != 0)
+                continue;
+            const std::string number =
+                name.substr(kind.begin.size(), name.size() - kind.begin.size() - kind.end.size());
+            if (AllDigits(number)) found.emplace_back(k, std::stoull(number), it->path());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<fs::path> paths;
+    for (auto& entry : found) paths.push_back(std::move(std::get<2>(entry)));
+    return paths;
 }
 
 // Whether the replay would write over `raw`: one of the board's list or
@@ -113,6 +220,7 @@ public:
     // Replays one raw file. An exit status: ok, bad data (its message
     // printed) or an output failure.
     int File(RawEventStream& stream, const std::string& name) {
+        firstOfFile_ = true;
         int status = stream.Open(name) ? kExitOk : kExitBadData;
         RawEventStream::Chunk chunk;
         RawEventStream::Next next = RawEventStream::Next::End;
@@ -143,15 +251,52 @@ public:
     uint64_t EventCount() const { return eventCount_; }
     uint64_t Bytes() const { return bytes_; }
     int32_t LastListSegment() const { return lastListSegment_; }
+    // After Finish: every file written, by its path.
+    const std::vector<WrittenFile>& Written() const { return outputs_.Written(board_); }
 
 private:
+    // An event whose blocks tell another channel count than the board's
+    // (raw files of two boards joined, say) is refused where it begins; the
+    // events before it are replayed.
     int Events(const RawEventStream::Chunk& chunk, const std::string& name) {
+        const int channels = config_.boards[board_].channelCount;
+        uint32_t at = 0;
+        for (uint32_t e = 0; e < chunk.events; ++e, at += chunk.words[at] & 0x0FFFFFFFu) {
+            const int told = ChannelsOfEvent(chunk.words + at);
+            if (told == channels) continue;
+            RawEventStream::Chunk before = chunk;
+            before.wordCount = at;
+            before.events = e;
+            const int status = e > 0 ? Replayed(before, name) : kExitOk;
+            if (status != kExitOk) return status;
+            std::fprintf(stderr,
+                         "tessary_replay: %s: byte offset %llu: an event with %d blocks (a %d-channel board's) among "
+                         "the events of a %d-channel board\n",
+                         name.c_str(), static_cast<unsigned long long>(chunk.offset + 4 * uint64_t{at}), told / 16,
+                         told, channels);
+            return kExitBadData;
+        }
+        return Replayed(chunk, name);
+    }
+
+    int Replayed(const RawEventStream::Chunk& chunk, const std::string& name) {
         uint32_t count = 0;
         if (DRELM_TSY_GetEvents(0, chunk.words, chunk.wordCount, events_.data(), &count) != 0 ||
             count != chunk.events) {
             std::fprintf(stderr, "tessary_replay: %s: byte offset %llu: the decoder refused the events there\n",
                          name.c_str(), static_cast<unsigned long long>(chunk.offset));
             return kExitBadData;
+        }
+        if (count > 0) {
+            if (firstOfFile_ && !lastFile_.empty() && Backwards(lastTimestamp_, events_[0].timestamp))
+                std::fprintf(stderr,
+                             "Warning: the time stamps go backwards from %s (last event at %llu) to %s (first event "
+                             "at %llu): are the raw files in their order, and of one run?\n",
+                             lastFile_.c_str(), static_cast<unsigned long long>(lastTimestamp_), name.c_str(),
+                             static_cast<unsigned long long>(events_[0].timestamp));
+            firstOfFile_ = false;
+            lastFile_ = name;
+            lastTimestamp_ = events_[count - 1].timestamp;
         }
         UpdateBatchCounters(chunk.wordCount * 4, events_.data(), count, current_, trigger_,
                             config_.boards[board_].channelCount);
@@ -175,6 +320,11 @@ private:
     uint32_t sinceSegmentCheck_ = 0;
     uint64_t eventCount_ = 0, bytes_ = 0;
     int32_t lastListSegment_ = 0;
+    // The file whose events came last, and its last time stamp, to warn when
+    // the next file's first event comes before it.
+    std::string lastFile_;
+    uint64_t lastTimestamp_ = 0;
+    bool firstOfFile_ = true;
 };
 
 }  // namespace
@@ -198,21 +348,75 @@ int Replay(const ReplayRequest& request) {
             return kExitUsage;
         }
     }
-    settings.channelCount = request.channels != 0 ? request.channels : ChannelsFromData(stream, request.rawFiles);
+    stream.Close();
+    std::vector<std::string> rawFiles = request.rawFiles;
+    if (SegmentOrder(rawFiles)) std::printf("The raw files are replayed in the order of their segment numbers\n");
+    if (const std::optional<RawName> name = ParseRawName(rawFiles.front());
+        name && name->board != std::to_string(board))
+        std::fprintf(stderr, "Warning: %s is named as a raw file of board %s, and is replayed as board %d\n",
+                     rawFiles.front().c_str(), name->board.c_str(), board);
+
+    // The channel count: the configuration does not hold it (the program
+    // asks the open board), so the data tell it, and every file must tell
+    // the same, and what --channels says.
+    std::string toldBy;
+    int told = 0;
+    for (const std::string& name : rawFiles) {
+        const int channels = ChannelsOfFile(name);
+        if (channels == 0) continue;
+        if (told == 0) {
+            told = channels, toldBy = name;
+        } else if (channels != told) {
+            std::fprintf(stderr,
+                         "tessary_replay: %s holds events of a %d-channel board (%d blocks each), but %s of a "
+                         "%d-channel board (%d blocks): raw files of different boards\n",
+                         toldBy.c_str(), told, told / 16, name.c_str(), channels, channels / 16);
+            return kExitUsage;
+        }
+    }
+    if (request.channels != 0 && told != 0 && told != request.channels) {
+        std::fprintf(stderr,
+                     "tessary_replay: the events of %s carry %d blocks, as a %d-channel board's do, but --channels "
+                     "gives %d channels\n",
+                     toldBy.c_str(), told / 16, told, request.channels);
+        return kExitUsage;
+    }
+    settings.channelCount = request.channels != 0 ? request.channels : told;
     if (settings.channelCount == 0) {
         settings.channelCount = kMaxChannels;
         std::fprintf(stderr, "tessary_replay: no event tells the board's channel count: 64 taken (see --channels)\n");
+    }
+
+    // Files of an earlier run or replay are not written over unasked.
+    const std::vector<std::filesystem::path> existing = ExistingOutputs(*config, board);
+    if (!existing.empty() && !request.overwrite) {
+        std::fprintf(stderr,
+                     "tessary_replay: %s exists already%s: the replay would write over it; --overwrite allows that\n",
+                     existing.front().c_str(),
+                     existing.size() > 1
+                         ? (" (and " + std::to_string(existing.size() - 1) + " more of board " +
+                            std::to_string(board) + "'s list or histogram files)").c_str()
+                         : "");
+        return kExitUsage;
     }
 
     BoardReplay replay(*config, board);
     if (!replay.Open()) return kExitOutput;
     int status = kExitOk;
     std::size_t filesDone = 0;
-    for (const std::string& name : request.rawFiles) {
+    for (const std::string& name : rawFiles) {
         if ((status = replay.File(stream, name)) != kExitOk) break;
         ++filesDone;
     }
     if (const int finished = replay.Finish(); status == kExitOk) status = finished;
+
+    // Files written over are the replay's now; others of the board's names
+    // (later segments, histograms of other channels) are not, and stay.
+    std::set<std::filesystem::path> written;
+    for (const WrittenFile& file : replay.Written()) written.insert(std::filesystem::path(file.name).filename());
+    for (const std::filesystem::path& file : existing)
+        if (!written.count(file.filename()))
+            std::fprintf(stderr, "Warning: %s is left from before: this replay did not write it\n", file.c_str());
 
     std::printf("Board %d: %llu events from %zu of %zu raw files (%llu bytes), %d channels\n", board,
                 static_cast<unsigned long long>(replay.EventCount()), filesDone, request.rawFiles.size(),

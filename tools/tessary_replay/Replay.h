@@ -12,9 +12,14 @@ struct ReplayRequest {
     std::string config;
     int board = -1;
     std::string outputFolder;
+    // As given; replayed in segment order when every name follows the
+    // program's raw naming for one prefix and board.
     std::vector<std::string> rawFiles;
-    // 32 or 64; 0: taken from the first event's blocks.
+    // 32 or 64, which the data must agree with; 0: taken from the data.
     int channels = 0;
+    // Write over list and histogram files already in the output folder;
+    // without it their presence refuses the replay before anything is written.
+    bool overwrite = false;
 };
 
 // Messages go to standard output, problems to standard error. Returns an

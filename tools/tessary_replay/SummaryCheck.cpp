@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,9 @@
 #include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <regex>
+#include <set>
 #include <vector>
 
 #include "Checksum.h"
@@ -48,6 +52,25 @@ bool ParseCrc(const std::string& text, uint32_t& value) {
     return true;
 }
 
+// Whether a name of the summary stays inside the summary's folder: relative,
+// and no ".." that climbs out of it (looked at as written: a link inside the
+// folder is the folder's business).
+bool InsideFolder(const std::string& name) {
+    const std::filesystem::path path(name);
+    if (name.find('\0') != std::string::npos || path.is_absolute() || path.has_root_name() ||
+        path.has_root_directory())
+        return false;
+    int depth = 0;
+    for (const std::filesystem::path& part : path) {
+        if (part == "..") {
+            if (--depth < 0) return false;
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+    }
+    return depth > 0;
+}
+
 std::vector<Entry> ReadEntries(const Json& summary, const std::filesystem::path& folder) {
     if (!summary.is_object()) throw Malformed{"it is not a JSON object"};
     const auto boards = summary.find("boards");
@@ -79,9 +102,11 @@ std::vector<Entry> ReadEntries(const Json& summary, const std::filesystem::path&
             }
             entry.name = name->get<std::string>();
             entry.size = size->get<uint64_t>();
-            // Names are relative to the summary's folder unless absolute.
-            const std::filesystem::path path(entry.name);
-            entry.path = path.is_absolute() ? path : folder / path;
+            // The run names its files relative to the summary's folder; any
+            // other name is not the run's, and is not opened.
+            if (!InsideFolder(entry.name))
+                throw Malformed{at + ".name \"" + entry.name + "\" is not a file inside the summary's folder"};
+            entry.path = folder / entry.name;
             entries.push_back(std::move(entry));
         }
     }
@@ -142,6 +167,81 @@ Outcome Check(const Entry& entry, std::vector<unsigned char>& block) {
     return Outcome::Ok;
 }
 
+bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+
+// A name as the program names a run's raw, list and histogram files; the
+// first group is the prefix.
+const std::regex& ProgramName() {
+    static const std::regex kName(
+        "(.+)_(raw_b[0-9]+_seg[0-9]+\\.bin|list_b[0-9]+_seg[0-9]+\\.txt|histo_b[0-9]+_ch[0-9]+\\.txt)");
+    return kName;
+}
+
+// The prefix that the run's files share (its OUTFILE_NAME without a folder):
+// what the summary's name has before "_summary.json", as the program names
+// it; else the one that every name of the program's own kinds in the summary
+// shares. None when neither tells.
+std::optional<std::string> RunPrefix(const std::filesystem::path& summary, const std::vector<Entry>& entries) {
+    const std::string name = summary.filename().string();
+    const std::string ending = "_summary.json";
+    if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+        return name.substr(0, name.size() - ending.size());
+    std::optional<std::string> prefix;
+    for (const Entry& entry : entries) {
+        std::smatch match;
+        if (entry.name.find('/') != std::string::npos || !std::regex_match(entry.name, match, ProgramName())) continue;
+        if (prefix && *prefix != match[1].str()) return std::nullopt;
+        prefix = match[1].str();
+    }
+    return prefix;
+}
+
+// Files in the summary's folder that bear the run's prefix (<prefix>_... or
+// <prefix>.xxx) but that the summary does not name, sorted. Not the summary
+// itself, the run's <prefix>_summary.json and <prefix>.lock, nor the files of
+// another run whose name extends the prefix (<prefix>_b) and whose summary is
+// in the folder.
+std::vector<std::string> ExtraFiles(const std::filesystem::path& summary, const std::vector<Entry>& entries) {
+    namespace fs = std::filesystem;
+    const std::optional<std::string> prefix = RunPrefix(summary, entries);
+    if (!prefix || prefix->empty()) return {};
+    const fs::path folder = summary.has_parent_path() ? summary.parent_path() : fs::path(".");
+    std::set<fs::path> named;
+    for (const Entry& entry : entries) named.insert(entry.path.lexically_normal());
+    std::vector<std::string> candidates, others;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_directory(ignored)) continue;
+        const std::string name = it->path().filename().string();
+        if (!StartsWith(name, *prefix + "_") && !StartsWith(name, *prefix + ".")) continue;
+        const std::string ending = "_summary.json";
+        if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0 &&
+            name != *prefix + ending)
+            others.push_back(name.substr(0, name.size() - ending.size()));
+        if (name == summary.filename().string() || name == *prefix + ending || name == *prefix + ".lock" ||
+            named.count((folder / name).lexically_normal()))
+            continue;
+        candidates.push_back(name);
+    }
+    if (error) {
+        std::fprintf(stderr, "tessary_replay: the folder %s cannot be listed (%s): files the summary does not name "
+                             "were not looked for\n", folder.c_str(), error.message().c_str());
+        return {};
+    }
+    std::vector<std::string> extra;
+    for (const std::string& name : candidates) {
+        std::smatch match;
+        bool another = false;
+        if (!std::regex_match(name, match, ProgramName()) || match[1].str() != *prefix)
+            for (const std::string& other : others)
+                another |= StartsWith(name, other + "_") || StartsWith(name, other + ".");
+        if (!another) extra.push_back(name);
+    }
+    std::sort(extra.begin(), extra.end());
+    return extra;
+}
+
 }  // namespace
 
 int VerifySummary(const std::string& summaryPath) {
@@ -176,8 +276,13 @@ int VerifySummary(const std::string& summaryPath) {
     std::vector<unsigned char> block(std::size_t{4} << 20);
     std::size_t counts[4] = {};
     for (const Entry& entry : entries) ++counts[static_cast<int>(Check(entry, block))];
-    std::printf("%zu files: %zu OK, %zu mismatched, %zu missing, %zu unreadable\n", entries.size(), counts[0],
+    // Named neither by the summary nor as the run's own: a warning.
+    const std::vector<std::string> extra = ExtraFiles(summaryPath, entries);
+    for (const std::string& name : extra) std::printf("EXTRA    %s\n", name.c_str());
+    std::printf("%zu files: %zu OK, %zu mismatched, %zu missing, %zu unreadable", entries.size(), counts[0],
                 counts[1], counts[2], counts[3]);
+    if (!extra.empty()) std::printf("; %zu not named (EXTRA)", extra.size());
+    std::printf("\n");
     return counts[0] == entries.size() ? kExitOk : kExitBadData;
 }
 
