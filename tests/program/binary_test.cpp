@@ -42,6 +42,11 @@ struct BinaryTest : ::testing::Test {
         out = text.str();
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    static std::string Slurp(const std::string& path) {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    }
     emulator_test::TempFolder folder;
     std::string env, out;
 };
@@ -60,6 +65,21 @@ TEST_F(BinaryTest, ScriptedRunWithPipedKeys) {
               0);
     EXPECT_NE(out.find("Acquisition started\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Detected trigger rate  : "), std::string::npos) << out;
+}
+
+// A stop signal during the start-up ends it in order at the next stage,
+// with no prompt, no summary and status 0. The boards' links are slow, so
+// that the signal comes while their tables load.
+TEST_F(BinaryTest, AStopSignalDuringStartUpEndsItInOrder) {
+    std::ofstream(folder.File("boards.txt")) << "[usb 0]\nlink_latency_us = 100\n";
+    const std::string run = env + kProgram + " " + folder.File("config.txt") + " < /dev/null > " +
+                            folder.File("run.txt") + " 2>&1 & pid=$!; " + "until grep -q 'Calibration upload' " +
+                            folder.File("run.txt") + "; do sleep 0.05; done; kill -TERM $pid; wait $pid";
+    EXPECT_EQ(Shell(run), 0);
+    const std::string printed = Slurp(folder.File("run.txt"));
+    EXPECT_NE(printed.find("Calibration upload\nStopped by SIGTERM during start-up\n"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("[space key] help"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("Run summary"), std::string::npos) << printed;
 }
 
 // Ctrl-C ends the run as q does: boards stopped and closed, status 0, the

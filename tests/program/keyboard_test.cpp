@@ -82,6 +82,32 @@ TEST_F(KeyboardTest, ChannelEntrySelectsOneChannelOrSaysWhyNot) {
     }
 }
 
+// On a 32-channel plotted board, a channel it does not have is refused and
+// leaves the selection as it was.
+TEST_F(KeyboardTest, ChannelEntryKeepsToThePlottedBoardsChannels) {
+    struct Case {
+        const char* typed;
+        uint16_t group;
+        uint8_t mask;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"c31", 3, 0x80, ""},
+        {"c32", 2, 0x0F, "\n Not a valid channel index. Please enter a number between 0 and 31\n"},
+        {"c40", 2, 0x0F, "\n Not a valid channel index. Please enter a number between 0 and 31\n"},
+        {"c63", 2, 0x0F, "\n Not a valid channel index. Please enter a number between 0 and 31\n"},
+    };
+    config.plotBoard = 1;
+    for (const Case& c : cases) {
+        config.plotGroup = 2;
+        config.plotChannelMask = 0x0F;
+        EXPECT_EQ(Type(c.typed), std::string("Select a channel index between 00 and 31 (enter two digits): ") + c.message)
+            << c.typed;
+        EXPECT_EQ(config.plotGroup, c.group) << c.typed;
+        EXPECT_EQ(config.plotChannelMask, c.mask) << c.typed;
+    }
+}
+
 TEST_F(KeyboardTest, SelectionKeysWrapAroundBoardsAndGroups) {
     struct Case {
         uint16_t board, group;

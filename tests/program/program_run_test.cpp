@@ -23,6 +23,7 @@
 #include "DrelmEmulator.h"
 #include "DrelmTessaryLib.h"
 #include "Program.h"
+#include "TimedKeys.h"
 
 namespace tessary {
 namespace {
@@ -30,27 +31,6 @@ namespace {
 using drelm::emu::Access;
 using drelm::emu::Fault;
 using drelm::emu::Op;
-
-// Keys, each not before its time (ms after the first question).
-class TimedKeys : public platform::KeyInput {
-public:
-    explicit TimedKeys(std::vector<std::pair<int64_t, int>> keys) : keys_(keys.begin(), keys.end()) {}
-    bool KeyWaiting() override {
-        if (start_ == 0) start_ = platform::TimeNowMs();
-        return !keys_.empty() && platform::TimeNowMs() - start_ >= keys_.front().first;
-    }
-    int ReadKey() override {
-        if (keys_.empty()) return platform::kNoMoreKeys;
-        while (!KeyWaiting()) platform::SleepMs(5);
-        const int key = keys_.front().second;
-        keys_.pop_front();
-        return key;
-    }
-
-private:
-    std::deque<std::pair<int64_t, int>> keys_;
-    int64_t start_ = 0;
-};
 
 const char kConfig[] =
     "OPEN USB 0\n"

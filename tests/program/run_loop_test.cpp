@@ -1,0 +1,247 @@
+// Whole runs of the loop against emulated boards: which board's statistics
+// block comes when (silent boards, plot requests), the boards' own time
+// counters and enable masks in their blocks across stops, starts and
+// resets, the histogram files at the end against the list files, and where
+// the summary goes when its folder cannot take it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "../emulator/TempFolder.h"
+#include "DrelmEmulator.h"
+#include "Program.h"
+#include "TimedKeys.h"
+
+namespace tessary {
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+struct RunLoopTest : ::testing::Test {
+    void SetUp() override {
+        std::ofstream(folder.File("pgnuplot")) << "#!/bin/sh\ncat > /dev/null\n";
+        std::filesystem::permissions(folder.File("pgnuplot"), std::filesystem::perms::owner_all);
+        setenv("HOME", folder.path().c_str(), 1);
+        unsetenv("USERPROFILE");
+    }
+    void TearDown() override {
+        drelm::emu::ResetEmulator();
+        unsetenv("DRELM_EMULATOR_SETTINGS");
+    }
+    // Boards on USB links 0, 1, ... with these trigger rates (32 channels where negative).
+    void Boards(const std::vector<int>& rates) {
+        std::ostringstream boards;
+        for (std::size_t b = 0; b < rates.size(); ++b)
+            boards << "[usb " << b << "]\ntrigger_rate_hz = " << std::abs(rates[b]) << "\nchannels = "
+                   << (rates[b] < 0 ? 32 : 64) << "\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n";
+        std::ofstream(folder.File("boards.txt")) << boards.str();
+        setenv("DRELM_EMULATOR_SETTINGS", folder.File("boards.txt").c_str(), 1);
+        drelm::emu::ResetEmulator();
+        config.clear();
+        for (std::size_t b = 0; b < rates.size(); ++b) config += "OPEN USB " + std::to_string(b) + "\n";
+        config += "[COMMON]\nPOLARITY NEGATIVE\nGATE_WIDTH 1\nENABLE_INPUT FFFFFFFFFFFFFFFF\nGNUPLOT_PATH " +
+                  folder.path().string() + "/\n";
+    }
+    ProgramError Run(std::vector<std::pair<int64_t, int>> keys) {
+        std::ofstream(folder.File("config.txt")) << config;
+        TimedKeys input(std::move(keys));
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* stream = open_memstream(&text, &size);
+        ProgramOptions options;
+        options.configPath = folder.File("config.txt");
+        const ProgramError error = RunProgram(options, input, stream);
+        std::fclose(stream);
+        out.assign(text, size);
+        std::free(text);
+        return error;
+    }
+    // The boards whose blocks were printed, in order.
+    std::string BlockOrder() const {
+        std::string order;
+        static const std::regex heading("\nBoard ([0-9])(\\(plotted\\))?\n");
+        for (auto it = std::sregex_iterator(out.begin(), out.end(), heading); it != std::sregex_iterator(); ++it)
+            order += (*it)[1].str();
+        return order;
+    }
+
+    emulator_test::TempFolder folder;
+    std::string config, out;
+};
+
+// A silent board neither holds the statistics turn nor hides behind a live
+// one; a plot request for a silent board does not make the others print more.
+// Counted against the no-data messages, which come once per period, so the
+// checks hold however fast the machine runs.
+TEST_F(RunLoopTest, StatisticsTurnsGoToTheBoardsWithData) {
+    struct Case {
+        const char* what;
+        std::vector<int> rates;
+        std::vector<std::pair<int64_t, int>> keys;
+        const char* silent;  // the board whose no-data messages pace the check
+        std::string liveBoards;
+    };
+    const Case cases[] = {
+        {"one live board, two silent", {8000, 0, 0}, {{0, 's'}, {2500, 'q'}}, "1", "0"},
+        {"silent board between live ones", {8000, 0, 8000}, {{0, 's'}, {2500, 'q'}}, "1", "02"},
+        {"plot requested for the silent board", {8000, 0, 8000}, {{0, '+'}, {0, 's'}, {300, 'p'}, {2500, 'q'}}, "1",
+         "02"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Boards(c.rates);
+        config += "STAT_REFRESH 200\n";
+        ASSERT_EQ(Run(c.keys), ProgramError::None) << out;
+        const std::size_t periods = Count(out, std::string("No readout data in board ") + c.silent + "\n");
+        EXPECT_GE(periods, 4u) << "a dead board beside live ones is told, once a period\n" << out;
+        const std::string order = BlockOrder();
+        ASSERT_GE(order.size(), c.liveBoards.size()) << out;
+        for (std::size_t i = 0; i < order.size(); ++i)
+            EXPECT_EQ(order[i], c.liveBoards[i % c.liveBoards.size()]) << order;
+        // About one block a period: the turn is never lost to a silent board,
+        // and never taken more often.
+        EXPECT_GE(order.size() + 2, periods) << order;
+        EXPECT_LE(order.size(), periods + 3) << order;
+    }
+}
+
+// The demo's stop, start and reset: each board's live and dead time come
+// from its own counters, and each board's table from its own enable mask.
+// The histogram files at the end hold every event of the last start, as the
+// list files show them (a pile-up block's words are listed, not counted).
+TEST_F(RunLoopTest, StopStartAndResetKeepEachBoardsTimesAndHistogramsWhole) {
+    Boards({20000, -5000});
+    config += "STAT_REFRESH 250\nOUTFILE_PATH out/\nOUTFILE_NAME loop\nOUTFILE_LIST YES\nOUTFILE_HISTO YES\n"
+              "SPECTRUM_CHANNEL 1k\n[BOARD 1]\nENABLE_INPUT FFFFFFFE\n";
+    ASSERT_EQ(Run({{0, 's'}, {700, 'r'}, {1400, 's'}, {1900, 's'}, {3400, 'q'}}), ProgramError::None)
+        << out;
+
+    static const std::regex block(
+        "Board ([01])(?:\\(plotted\\))?\nReal time +: +([0-9.]+) s\nLive Time +: +([-0-9.]+) s\n"
+        "Dead Time +: +([-0-9.a-z]+) %\n(?:.*\n){5}Saturated\\(SAT\\) +: +(\\S+)");
+    int blocks[2] = {};
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), block); it != std::sregex_iterator(); ++it) {
+        const int board = std::stoi((*it)[1].str());
+        const double real = std::stod((*it)[2].str()), live = std::stod((*it)[3].str());
+        const double dead = std::stod((*it)[4].str());
+        SCOPED_TRACE(it->str());
+        ++blocks[board];
+        EXPECT_GE(live, 0.0);
+        EXPECT_LE(live, real + 0.3) << "live time since the board's own start or reset";
+        EXPECT_GE(dead, 0.0);
+        EXPECT_LE(dead, 100.0);
+        EXPECT_EQ((*it)[5].str() == "N/A", board == 1) << "channel 0 is disabled on board 1 only";
+    }
+    EXPECT_GE(blocks[0], 2) << out;
+    EXPECT_GE(blocks[1], 2) << out;
+
+    const std::string dir = folder.File("Tessary_DAQ/out/");
+    const nlohmann::json summary = nlohmann::json::parse(Slurp(dir + "loop_summary.json"));
+    ASSERT_EQ(summary["acquisition"].size(), 2u) << summary.dump(1);
+    for (int b = 0; b < 2; ++b) {
+        SCOPED_TRACE(b);
+        // Spectra of the last period from the list lines: the trigger index
+        // starts again from 0 at a start.
+        std::map<int, std::vector<uint64_t>> listed;
+        uint64_t previousIndex = 0;
+        for (int seg = 0;; ++seg) {
+            const std::string name = dir + "loop_list_b" + std::to_string(b) + "_seg" + std::to_string(seg) + ".txt";
+            if (!std::filesystem::exists(name)) break;
+            std::istringstream lines(Slurp(name));
+            for (std::string line; std::getline(lines, line);) {
+                std::istringstream words(line);
+                uint64_t index = 0, timestamp = 0;
+                if (!(words >> index >> timestamp)) continue;  // the heading
+                if (index < previousIndex) listed.clear();
+                previousIndex = index;
+                std::string word;
+                for (int ch = 0; words >> word; ++ch) {
+                    if (word == "ZS" || word == "N/A") continue;
+                    const unsigned amplitude = static_cast<unsigned>(std::stoul(word));
+                    std::vector<uint64_t>& bins = listed[ch];
+                    bins.resize(16384);
+                    if (!(amplitude & 0x8000)) ++bins[amplitude & 0x3FFF];
+                }
+            }
+        }
+        ASSERT_FALSE(listed.empty());
+        uint64_t inLists = 0, inFiles = 0;
+        bool within = true;
+        for (const auto& [ch, bins] : listed) {
+            std::istringstream lines(Slurp(dir + "loop_histo_b" + std::to_string(b) + "_ch" + std::to_string(ch) + ".txt"));
+            std::size_t bin = 0;
+            uint64_t count = 0;
+            std::size_t expected = 0;
+            for (; lines >> bin >> count; ++expected) {
+                ASSERT_EQ(bin, expected);
+                inFiles += count;
+                within = within && count <= bins[bin];
+            }
+            ASSERT_EQ(expected, 1024u) << "SPECTRUM_CHANNEL 1k";
+            for (std::size_t i = 0; i < expected; ++i) inLists += bins[i];
+        }
+        EXPECT_TRUE(within) << "no bin holds more than the list lines";
+        EXPECT_GT(inFiles, 1000u);
+        EXPECT_LE(inLists - inFiles, 64 * summary["boards"][b]["pile_up"].get<uint64_t>())
+            << inLists << " amplitudes listed, " << inFiles << " in the histogram files";
+    }
+}
+
+// The summary goes beside the files; where it cannot, to the per-user
+// folder; where that fails too, whole to the console; its path is named only
+// once it is written.
+TEST_F(RunLoopTest, TheSummaryIsNeverLost) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> blocked;  // folders made where the summary's part file would go
+        std::string written;               // where it lands, or empty: printed
+    };
+    const std::string user = folder.File("Tessary_DAQ/");
+    const Case cases[] = {
+        {"output folder", {}, user + "out/lost_summary.json"},
+        {"per-user folder instead", {user + "out/lost_summary.json.part"}, user + "lost_summary.json"},
+        {"printed", {user + "out/lost_summary.json.part", user + "lost_summary.json.part"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(user);
+        for (const std::string& blocked : c.blocked) std::filesystem::create_directories(blocked);
+        Boards({1000});
+        config += "STAT_REFRESH 1000\nOUTFILE_PATH out/\nOUTFILE_NAME lost\nOUTFILE_RAW YES\n";
+        ASSERT_EQ(Run({{0, 's'}, {300, 'q'}}), ProgramError::None) << out;
+        const std::size_t named = out.find("Run summary file: ");
+        if (c.written.empty()) {
+            EXPECT_EQ(named, std::string::npos) << out;
+            const std::size_t printed = out.find("Run summary, written nowhere:\n{");
+            ASSERT_NE(printed, std::string::npos) << out;
+            EXPECT_NE(out.find("\"ended_by\": \"key\"", printed), std::string::npos) << out;
+        } else {
+            EXPECT_NE(named, std::string::npos) << out;
+            EXPECT_EQ(out.compare(named + 18, c.written.size(), c.written), 0) << out;
+            EXPECT_EQ(nlohmann::json::parse(Slurp(c.written))["ended_by"], "key");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tessary
