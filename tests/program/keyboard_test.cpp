@@ -26,7 +26,8 @@ public:
 };
 
 std::vector<uint32_t> g_sleeps;
-int64_t Now() { return 4242; }
+int64_t g_now = 4242;  // the clock the keys read
+int64_t Now() { return g_now; }
 void Sleep(uint32_t ms) { g_sleeps.push_back(ms); }
 
 struct KeyboardTest : ::testing::Test {
@@ -45,6 +46,7 @@ struct KeyboardTest : ::testing::Test {
     }
     void SetUp() override {
         g_sleeps.clear();
+        g_now = 4242;
         config.boardCount = 3;
         for (int b = 0; b < 3; ++b) config.boards[b].channelCount = b == 1 ? 32 : 64;
     }
@@ -157,6 +159,21 @@ TEST_F(KeyboardTest, StartStopTriggersResetQuitAndHelp) {
     EXPECT_EQ(config.plotRequested, 1);
     EXPECT_EQ(Type("q"), "");
     EXPECT_EQ(config.quitRequested, 1);
+}
+
+// The statistics' "time since reset" counts from the last start, stop or
+// reset; the other keys leave it alone.
+TEST_F(KeyboardTest, StartStopAndResetRestartTheRealTimeBaseline) {
+    const struct {
+        const char* typed;
+        bool restarts;
+    } cases[] = {{"s", true}, {"t", false}, {"r", true}, {"p", false}, {"T9+0", false}, {"r", true}, {"s", true}};
+    for (const auto& c : cases) {
+        const int64_t before = config.resetTimeMs;
+        g_now += 1000;
+        Type(c.typed);
+        EXPECT_EQ(config.resetTimeMs, c.restarts ? g_now : before) << c.typed;
+    }
 }
 
 }  // namespace

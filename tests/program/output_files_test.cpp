@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../emulator/TempFolder.h"
@@ -132,6 +134,36 @@ TEST_F(OutputFilesTest, RunOfTwoBoardsWithSegmentChanges) {
                 EXPECT_EQ(Contents(name), reference::Histogram(counters[b].spectrum[ch], 16384 >> settings.spectrumShift));
             }
         }
+    }
+}
+
+// Data that fill no buffer reach the disk within about kFlushPeriodMs of
+// the run loop's passes, the files still open and given nothing more.
+TEST_F(OutputFilesTest, BufferedDataReachTheDiskWhileTheFilesStayOpen) {
+    config.outfileRaw = config.outfileList = 1;
+    config.boardCount = 1;
+    for (const OutputFiles::Writes writes : {OutputFiles::Writes::OnCaller, OutputFiles::Writes::Behind}) {
+        SCOPED_TRACE(writes == OutputFiles::Writes::Behind ? "written behind" : "written on the caller's thread");
+        ASSERT_EQ(files.Open(config, messages.out, writes), ProgramError::None);
+        const std::string raw(5000, 'r');
+        const reference::RandomEvents events(config.boards[0], 40, 3);
+        ASSERT_EQ(files.WriteBatch(0, raw.data(), static_cast<uint32_t>(raw.size()), events.Events().data(), 40),
+                  ProgramError::None);
+        std::string list = reference::ListHeader(64);
+        for (const EventRecord& e : events.Events()) list += reference::ListLine(e, config.boards[0]);
+        const fs::path rawFile = dir / "run7_raw_b0_seg0.bin", listFile = dir / "run7_list_b0_seg0.txt";
+        EXPECT_EQ(fs::file_size(rawFile), 0u) << "still in the buffer";
+        EXPECT_EQ(fs::file_size(listFile), 0u) << "still in the buffer";
+        // Generous: a loaded machine may be slow to write, but the data must come without another write.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while ((fs::file_size(rawFile) < raw.size() || fs::file_size(listFile) < list.size()) &&
+               std::chrono::steady_clock::now() < deadline) {
+            ASSERT_EQ(files.ChangeSegments(0, config), ProgramError::None);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(Contents(rawFile) == raw);
+        EXPECT_TRUE(Contents(listFile) == list);
+        ASSERT_EQ(files.Close(), ProgramError::None);
     }
 }
 

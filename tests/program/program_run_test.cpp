@@ -5,11 +5,16 @@
 // start-up in turn.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -206,6 +211,130 @@ TEST_F(ProgramRunTest, OutputFilesHoldExactlyWhatTheBoardsDelivered) {
             files += entry.path().filename().string().find("_b" + std::to_string(board) + "_") != std::string::npos;
         EXPECT_EQ(summary["files"].size(), files);
     }
+}
+
+// The histogram files hold the spectra of the listed events. Software
+// triggers only, so that no event piles up: each statistics print of a
+// board writes its spectra so far (saturated amplitudes left out), a prefix
+// of what its list file holds.
+TEST_F(ProgramRunTest, HistogramFilesHoldTheSpectraOfTheListedEvents) {
+    std::ofstream(folder.File("boards.txt"))
+        << "[usb 0]\ntrigger_rate_hz = 0\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n"
+           "[usb 1]\nchannels = 32\ntrigger_rate_hz = 0\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n";
+    drelm::emu::ResetEmulator();
+    WriteConfig("OPEN USB 0\nOPEN USB 1\n[COMMON]\nSTAT_REFRESH 100\nPOLARITY NEGATIVE\nGATE_WIDTH 1\n"
+                "ENABLE_INPUT 000000008000C001\nOUTFILE_PATH out/\nOUTFILE_NAME h\nOUTFILE_LIST YES\n"
+                "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\n");
+    ASSERT_EQ(Run({{0, 's'}, {0, 'T'}, {1500, 'q'}}), ProgramError::None) << out;
+    const std::string dir = folder.File("Tessary_DAQ/out/");
+    for (int board = 0; board < 2; ++board) {
+        SCOPED_TRACE(board);
+        const std::string b = std::to_string(board);
+        std::map<int, std::map<uint32_t, uint64_t>> listed;  // channel, bin: unsaturated amplitudes
+        for (int seg = 0;; ++seg) {
+            std::ifstream list(dir + "h_list_b" + b + "_seg" + std::to_string(seg) + ".txt");
+            if (!list) break;
+            for (std::string line; std::getline(list, line);) {
+                if (line.empty() || line.find("Trigger index") != std::string::npos) continue;
+                for (std::size_t ch = 0, at = 36; at + 10 <= line.size(); ++ch, at += 10) {
+                    const std::string column = line.substr(at, 10);
+                    if (column.back() < '0' || column.back() > '9') continue;  // ZS or N/A
+                    const unsigned long word = std::stoul(column);
+                    if (word < 0x8000) ++listed[static_cast<int>(ch)][word & 0x3FFF];
+                }
+            }
+        }
+        int files = 0;
+        for (int ch = 0; ch < 64; ++ch) {
+            std::ifstream histogram(dir + "h_histo_b" + b + "_ch" + std::to_string(ch) + ".txt");
+            if (!histogram) continue;
+            ++files;
+            uint64_t total = 0, beyond = 0;
+            uint32_t bin = 0;
+            for (uint64_t count = 0; histogram >> bin >> count;) {
+                total += count;
+                if (count > listed[ch][bin]) ++beyond;  // a bin of events not listed
+            }
+            EXPECT_GT(total, 0u) << "channel " << ch;
+            EXPECT_EQ(beyond, 0u) << "channel " << ch;
+        }
+        EXPECT_EQ(files, 4);
+    }
+}
+
+// Keys for a run whose last write fails: software triggers, one per key
+// poll, until their lines are on disk; then a file-size limit at what the
+// list file holds, and one trigger more, whose line only the close can
+// write. Its preset ends the run at the end of the pass that reads it, a
+// second before the next flush is due.
+class LimitAfterFlush : public platform::KeyInput {
+public:
+    LimitAfterFlush(std::string list, int triggers) : list_(std::move(list)), triggers_(triggers) {}
+    bool KeyWaiting() override {
+        if (deadline_ == 0) deadline_ = platform::MonotonicMs() + 20000;
+        if (sent_ < triggers_ || platform::MonotonicMs() > deadline_) return true;
+        if (sent_ > triggers_) return false;
+        std::ifstream in(list_, std::ios::binary);
+        const std::string onDisk{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (std::count(onDisk.begin(), onDisk.end(), '\n') != 2 + triggers_) return false;  // header, blank line
+        rlimit limited{};
+        getrlimit(RLIMIT_FSIZE, &limited);
+        limited.rlim_cur = onDisk.size();
+        setrlimit(RLIMIT_FSIZE, &limited);
+        return true;
+    }
+    int ReadKey() override {
+        if (sent_ > triggers_ && platform::MonotonicMs() <= deadline_) return platform::kNoMoreKeys;
+        if (platform::MonotonicMs() > deadline_) return 'q';  // stuck: the test fails, but ends
+        ++sent_;
+        return 't';
+    }
+
+private:
+    std::string list_;
+    int triggers_, sent_ = 0;
+    int64_t deadline_ = 0;
+};
+
+// A last write that fails at shutdown ends the run with its code, in the
+// exit status and the summary alike: the data it held are lost.
+TEST_F(ProgramRunTest, ALastFlushThatFailsAtShutdownEndsTheRunWithItsCode) {
+    std::ofstream(folder.File("boards.txt"))
+        << "[usb 0]\ntrigger_rate_hz = 0\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n";
+    drelm::emu::ResetEmulator();
+    WriteConfig("OPEN USB 0\n[COMMON]\nPOLARITY NEGATIVE\nGATE_WIDTH 1\nENABLE_INPUT FFFFFFFFFFFFFFFF\n"
+                "OUTFILE_PATH out/\nOUTFILE_NAME last\nOUTFILE_LIST YES\nOUTFILE_MAXSIZE 100\n");
+    const std::string dir = folder.File("Tessary_DAQ/out/");
+    constexpr int kTriggers = 8;  // lines enough that the summary fits under the limit
+    LimitAfterFlush keys(dir + "last_list_b0_seg0.txt", kTriggers);
+    ProgramOptions options;
+    options.configPath = folder.File("config.txt");
+    options.startAtOnce = true;
+    options.presetCounts = kTriggers + 1;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&text, &size);
+    const ProgramError error = RunProgram(options, keys, stream);
+    std::fclose(stream);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    out.assign(text, size);
+    std::free(text);
+
+    // The loop ended on the preset: the failure came at the close.
+    EXPECT_NE(out.find("Preset reached: preset counts of 9 events (board 0)\n"), std::string::npos) << out;
+    EXPECT_EQ(error, ProgramError::OutputFileWrite) << out;
+    EXPECT_NE(out.find("Output file " + dir + "last_list_b0_seg0.txt could not be written: File too large\n"),
+              std::string::npos)
+        << out;
+    std::ifstream summaryFile(dir + "last_summary.json");
+    ASSERT_TRUE(summaryFile) << out;
+    const nlohmann::json summary = nlohmann::json::parse(summaryFile);
+    EXPECT_EQ(summary["ended_by"], std::string("error 16: ") + ErrorMessage(ProgramError::OutputFileWrite));
+    EXPECT_EQ(summary["boards"][0]["events"], kTriggers + 1);
 }
 
 // Every kind of link operation of the start-up (each operation on each
