@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "Clock.h"
+#include "PrintableText.h"
 
 namespace tessary {
 
@@ -67,7 +68,7 @@ RunSummary Session::SummarizeRun(ProgramError error) {
         summary.boards.push_back({models_[b], ConnectionText(config_->boards[b]), totals_.Board(b),
                                   totals_.BoardTimes(b), outputs_.Written(b)});
     PrintSummary(out_, summary);
-    std::fprintf(out_, "Run summary file: %s\n", SummaryPath(*config_, userFolder_).c_str());
+    std::fprintf(out_, "Run summary file: %s\n", Printable(SummaryPath(*config_, userFolder_)).c_str());
     std::fflush(out_);
     return summary;
 }
@@ -76,7 +77,7 @@ void Session::WriteSummary(const RunSummary& summary) {
     const std::string path = SummaryPath(*config_, userFolder_);
     std::string failure;
     if (!WriteSummaryFile(path, SummaryJson(summary, path), failure))
-        std::fprintf(out_, "Run summary %s could not be written: %s\n", path.c_str(), failure.c_str());
+        std::fprintf(out_, "Run summary %s could not be written: %s\n", Printable(path).c_str(), failure.c_str());
 }
 
 }  // namespace tessary
