@@ -4,8 +4,8 @@
 //   Tessary_DAQ --help               usage, options and keys
 //   Tessary_DAQ --version            the version
 //
-// Exits with 0 after a normal end, 2 for a bad command line, else with the
-// program error code.
+// Exits with 0 after a normal end, 64 (EX_USAGE) for a bad command line,
+// else with the program error code (1 to 17).
 #include <cstdio>
 #include <string>
 
@@ -18,7 +18,9 @@ int main(int argc, char** argv) {
     switch (tessary::ParseCommandLine(argc, argv, options, message)) {
         case tessary::CommandLineAction::Help: std::fputs(tessary::UsageText(), stdout); return 0;
         case tessary::CommandLineAction::Version: std::printf("Tessary_DAQ %s\n", tessary::kProgramVersion); return 0;
-        case tessary::CommandLineAction::Refused: std::fprintf(stderr, "Tessary_DAQ: %s\n", message.c_str()); return 2;
+        case tessary::CommandLineAction::Refused:
+            std::fprintf(stderr, "Tessary_DAQ: %s\n", message.c_str());
+            return tessary::kExitUsage;
         case tessary::CommandLineAction::Run: break;
     }
     if (!message.empty()) std::fprintf(stderr, "Tessary_DAQ: %s\n", message.c_str());

@@ -1,9 +1,10 @@
-// Paths of the operating system: the per-user folder and the path
-// separator. One implementation file per operating system.
+// Paths of the operating system: the per-user folder, the path separator
+// and absolute paths. One implementation file per operating system.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tessary::platform {
 
@@ -12,6 +13,11 @@ inline constexpr std::size_t kMaxUserFolderLength = 127;
 
 // The character that separates directory levels ('/' here).
 char PathSeparator();
+
+// True for a path that names its place without a starting folder: here one
+// that begins with '/'; on Windows one with a drive and a separator ("C:\",
+// "C:/") or a network name ("\\server\share").
+bool IsAbsolutePath(std::string_view path);
 
 // The per-user folder of the program: the profile directory, then
 // "Tessary_DAQ", then a separator. The profile directory is USERPROFILE

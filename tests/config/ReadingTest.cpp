@@ -1,11 +1,16 @@
 // Reading the text: long lines read in pieces, zero bytes, read errors,
-// and opening the file.
+// the size bound, a stop signal, and opening the file.
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <streambuf>
 #include <string>
 
 #include "ConfigCases.h"
+#include "ConfigLines.h"
+#include "Signals.h"
 
 namespace tessary::test {
 namespace {
@@ -87,6 +92,21 @@ TEST(ConfigReading, ReadErrorIsNotTakenForTheEndOfTheFile) {
     EXPECT_EQ(messages.str(), "The configuration file could not be read after line 2\n");
 }
 
+// A stop signal ends the reading of a text that keeps coming. The stop
+// flag never clears, so the parse runs in a child process.
+TEST(ConfigReadingDeathTest, StopSignalEndsTheReadingAsAParseError) {
+    EXPECT_EXIT(
+        {
+            platform::InstallStopSignals();
+            std::raise(SIGTERM);
+            std::istringstream input("OPEN USB 0\n");
+            DaqConfig config;
+            const int result = ParseConfig(input, kUserFolder, config, std::cerr);
+            std::exit(result);
+        },
+        testing::ExitedWithCode(2), "Reading the configuration file was stopped by a signal after line 0");
+}
+
 class ConfigFileOpening : public testing::Test {
 protected:
     void SetUp() override {
@@ -122,7 +142,48 @@ TEST_F(ConfigFileOpening, DirectoryIsNotAConfigurationFile) {
     std::ifstream file;
     std::ostringstream messages;
     EXPECT_EQ(OpenConfigFile(folder_.string(), file, messages), kConfigFileNotFound);
-    EXPECT_EQ(messages.str(), "Open configuration file " + folder_.string() + "\n");
+    EXPECT_EQ(messages.str(), "Open configuration file " + folder_.string() + "\n" + folder_.string() +
+                                  " is a directory, not a configuration file\n");
+}
+
+// A text of 16 MiB is read whole; one byte more is refused, counted as read.
+TEST_F(ConfigFileOpening, FileLargerThan16MiBIsRefused) {
+    const std::string path = (folder_ / "large.txt").string();
+    const std::string line = std::string(998, ' ') + "\n";  // one piece, a comment
+    const std::size_t lines = (kMaxConfigBytes - kOneBoard.size()) / line.size();
+    const std::size_t rest = kMaxConfigBytes - kOneBoard.size() - lines * line.size();
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << kOneBoard;
+        for (std::size_t i = 0; i < lines; ++i) out << line;
+        out << std::string(rest, ' ');
+    }
+    ASSERT_EQ(std::filesystem::file_size(path), kMaxConfigBytes);
+    for (const bool oneMore : {false, true}) {
+        if (oneMore) std::ofstream(path, std::ios::binary | std::ios::app) << '\n';
+        std::ifstream file;
+        std::ostringstream messages;
+        ASSERT_EQ(OpenConfigFile(path, file, messages), kConfigOk);
+        messages.str("");
+        DaqConfig config;
+        EXPECT_EQ(ParseConfig(file, kUserFolder, config, messages), oneMore ? kConfigParsingError : kConfigOk);
+        EXPECT_EQ(messages.str(), oneMore ? "The configuration file is larger than 16 MiB, far more than a "
+                                            "configuration holds: it is not read past line " +
+                                                std::to_string(1 + lines) + "\n"
+                                          : "");
+    }
+}
+
+// A device without an end: the bound ends the reading.
+TEST_F(ConfigFileOpening, EndlessDeviceIsRefused) {
+    if (!std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+    std::ifstream file;
+    std::ostringstream messages;
+    ASSERT_EQ(OpenConfigFile("/dev/zero", file, messages), kConfigOk);
+    DaqConfig config;
+    EXPECT_EQ(ParseConfig(file, kUserFolder, config, messages), kConfigParsingError);
+    EXPECT_NE(messages.str().find("The configuration file is larger than 16 MiB"), std::string::npos)
+        << messages.str();
 }
 
 TEST_F(ConfigFileOpening, PathLongerThan255CharactersIsRefused) {

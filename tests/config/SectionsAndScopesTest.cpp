@@ -39,8 +39,16 @@ const ConfigCase kCases[] = {
      [](const DaqConfig& c) { ExpectPolarities(c, {0, 0}); }},
     {"BoardSectionOneSetsSecondBoardOnly", kTwoBoards + "POLARITY NEGATIVE\n[BOARD 1]\nPOLARITY POSITIVE\n", 0, "",
      [](const DaqConfig& c) { ExpectPolarities(c, {0, 1}); }},
+    // A section beyond the boards opened so far, or beyond a board's groups,
+    // is taken as stored files have it, with a warning.
     {"BoardSectionOfUnopenedBoardChangesNothing",
-     kOneBoard + "POLARITY NEGATIVE\n[BOARD 1]\nPOLARITY POSITIVE\nPOLARITY maybe\n", 0, "",
+     kOneBoard + "POLARITY NEGATIVE\n[BOARD 1]\nPOLARITY POSITIVE\nPOLARITY maybe\n", 0,
+     "Warning: [BOARD 1] at line 3 selects no board: 1 board is opened before it, numbered from 0\n",
+     [](const DaqConfig& c) { ExpectPolarities(c, {0}); }},
+    {"BoardSectionBeforeItsOpenLineWarnsAndSelectsItOnceOpened",
+     "[BOARD 0]\nOPEN USB 0\nPOLARITY NEGATIVE\n[BOARD 99999999999]\n", 0,
+     "Warning: [BOARD 0] at line 1 selects no board: no board is opened before it\n"
+     "Warning: [BOARD 99999999999] at line 4 selects no board: 1 board is opened before it, numbered from 0\n",
      [](const DaqConfig& c) { ExpectPolarities(c, {0}); }},
     {"BoardSectionNumberIsThePositionOfTheOpenLine",
      "OPEN USB 3\n[BOARD 0]\nOPEN USB 7\nPOLARITY NEGATIVE\n[COMMON]\nINPUT_RANGE 4V\n", 0, "",
@@ -77,7 +85,8 @@ const ConfigCase kCases[] = {
          for (int g = 0; g < 8; ++g) EXPECT_EQ(c.boards[0].zsThreshold[g], 11);
          EXPECT_EQ(c.boards[1].zsThreshold[0], 0);
      }},
-    {"GroupBeyondSevenSetsNoGroup", kOneBoard + "[GROUP 8]\nZS_THRESHOLD 11\n", 0, "",
+    {"GroupBeyondSevenSetsNoGroup", kOneBoard + "[GROUP 8]\nZS_THRESHOLD 11\n", 0,
+     "Warning: [GROUP 8] at line 2 selects no group: a board has groups 0 to 7\n",
      [](const DaqConfig& c) {
          for (int g = 0; g < 8; ++g) EXPECT_EQ(c.boards[0].zsThreshold[g], 0);
      }},
@@ -85,14 +94,16 @@ const ConfigCase kCases[] = {
      "", [](const DaqConfig& c) { ExpectPolarities(c, {1, 0}); }},
     {"UnknownSectionChangesNothing", kTwoBoards + "[BOARD 1]\n[CHANNEL 4]\nPOLARITY NEGATIVE\n", 0, "",
      [](const DaqConfig& c) { ExpectPolarities(c, {1, 0}); }},
-    {"GroupGraphNeedsASelectedBoard", kOneBoard + "[BOARD 4]\nGROUP_GRAPH 3\n[COMMON]\nENABLE_GRAPH 5\n", 0, "",
+    {"GroupGraphNeedsASelectedBoard", kOneBoard + "[BOARD 4]\nGROUP_GRAPH 3\n[COMMON]\nENABLE_GRAPH 5\n", 0,
+     "Warning: [BOARD 4] at line 2 selects no board: 1 board is opened before it, numbered from 0\n",
      [](const DaqConfig& c) {
          EXPECT_EQ(c.plotGroup, 0);
          EXPECT_EQ(c.plotChannelMask, 5);
      }},
     {"GroupGraphWithSelectedBoard", kOneBoard + "[BOARD 0]\nGROUP_GRAPH 3\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.plotGroup, 3); }},
-    {"GlobalKeyInBoardSectionIsGlobal", kOneBoard + "[BOARD 9]\nOUTFILE_RAW YES\n", 0, "",
+    {"GlobalKeyInBoardSectionIsGlobal", kOneBoard + "[BOARD 9]\nOUTFILE_RAW YES\n", 0,
+     "Warning: [BOARD 9] at line 2 selects no board: 1 board is opened before it, numbered from 0\n",
      [](const DaqConfig& c) { EXPECT_EQ(c.outfileRaw, 1); }},
     {"UnknownKeyNamesItsLineCountingComments",
      "# 1\n\n# 3\nOPEN USB 0\n# 5\n\n\n   # 8\n# 9\nSTAT_REFRESH 10\n\nPOLARITI NEGATIVE\nSTAT_REFRESH 99\n", 2,

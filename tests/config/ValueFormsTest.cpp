@@ -65,7 +65,10 @@ const ConfigCase kCases[] = {
          EXPECT_EQ(c.statRefresh, 1000);
          EXPECT_EQ(c.outfileMaxSize, 12);
      }},
-    {"DecimalClampsToInt32Max", kOneBoard + "STAT_REFRESH 99999999999999999999\nOUTFILE_MAXSIZE 2147483648\n", 0, "",
+    // Beyond the 32-bit range: taken as the limit, with a warning.
+    {"DecimalClampsToInt32Max", kOneBoard + "STAT_REFRESH 99999999999999999999\nOUTFILE_MAXSIZE 2147483648\n", 0,
+     "Warning: STAT_REFRESH 99999999999999999999 at line 2 is beyond the 32-bit range; it is read as 2147483647\n"
+     "Warning: OUTFILE_MAXSIZE 2147483648 at line 3 is beyond the 32-bit range; it is read as 2147483647\n",
      [](const DaqConfig& c) {
          EXPECT_EQ(c.statRefresh, INT32_MAX);
          EXPECT_EQ(c.outfileMaxSize, INT32_MAX);
@@ -73,6 +76,7 @@ const ConfigCase kCases[] = {
     {"DecimalExactLimit", kOneBoard + "STAT_REFRESH 2147483647\n", 0, "",
      [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, INT32_MAX); }},
     {"DecimalClampsToInt32Min", kOneBoard + "STAT_REFRESH -99999999999\n", 0,
+     "Warning: STAT_REFRESH -99999999999 at line 2 is beyond the 32-bit range; it is read as -2147483648\n"
      "Warning: STAT_REFRESH -99999999999 at line 2 is negative; the statistics period never elapses\n",
      [](const DaqConfig& c) { EXPECT_EQ(c.statRefresh, INT32_MIN); }},
     {"ZsThresholdDecimal", kOneBoard + "ZS_THRESHOLD 0016383\n", 0, "",
@@ -141,6 +145,8 @@ const ConfigCase kCases[] = {
     // Text.
     {"OutfilePathAppendedToUserFolderAsWritten", kOneBoard + "OUTFILE_PATH data/\n", 0, "",
      [](const DaqConfig& c) { EXPECT_STREQ(c.outfilePath, "/home/ann/Tessary_DAQ/data/"); }},
+    {"AbsoluteOutfilePathTakenAsGiven", kOneBoard + "OUTFILE_PATH /data/run7/\n", 0, "",
+     [](const DaqConfig& c) { EXPECT_STREQ(c.outfilePath, "/data/run7/"); }},
     {"OutfileNameAndGnuplotPath", kOneBoard + "OUTFILE_NAME calib_7\nGNUPLOT_PATH /usr/bin/\n", 0, "",
      [](const DaqConfig& c) {
          EXPECT_STREQ(c.outfileName, "calib_7");

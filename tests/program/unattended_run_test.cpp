@@ -51,6 +51,9 @@ TEST(UnattendedRunTest, BadCommandLinesAreRefusedBeforeAnyBoardIsTouched) {
         {"--preset-counts 99999999999999999999 c.txt", "--preset-counts: \"99999999999999999999\" is not a whole"},
         {"--preset-counts", "--preset-counts needs a value"},
         {"--stop c.txt", "unknown option --stop"},
+        {"--preset-real 1 --start --preset-real 2 c.txt", "--preset-real is given twice: each preset is given once"},
+        {"--preset-live 1 --preset-live 1 c.txt", "--preset-live is given twice"},
+        {"--preset-counts 5 --preset-real 1 --preset-counts 5 c.txt", "--preset-counts is given twice"},
     };
     emulator_test::TempFolder folder;
     for (const CommandLineCase& c : cases) {
@@ -60,7 +63,7 @@ TEST(UnattendedRunTest, BadCommandLinesAreRefusedBeforeAnyBoardIsTouched) {
             ("HOME=" + folder.path().string() + " " + program + " " + c.arguments + " > " + out + " 2>&1 < /dev/null")
                 .c_str());
         ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_EQ(WEXITSTATUS(status), 64);
         EXPECT_EQ(Slurp(out).find(std::string("Tessary_DAQ: ") + c.message), 0u) << Slurp(out);
         EXPECT_FALSE(std::filesystem::exists(folder.File("Tessary_DAQ"))) << "nothing done before the refusal";
     }

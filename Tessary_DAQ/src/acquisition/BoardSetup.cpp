@@ -1,6 +1,7 @@
 #include "BoardSetup.h"
 
 #include "DrelmTessaryLib.h"
+#include "PrintableText.h"
 
 namespace tessary {
 
@@ -11,7 +12,7 @@ int OpenBoards(std::FILE* out, int32_t* handles, const DaqConfig& config) {
         const int32_t link = b.linkNumber;
         const void* linkArg = &link;
         if (b.connectionType == kConnectionEthR330) {
-            std::fprintf(out, "hostname: %s;", b.hostName);
+            std::fprintf(out, "hostname: %s;", Printable(b.hostName).c_str());
             linkArg = b.hostName;
         } else {
             std::fprintf(out, "link ID: %d;", b.linkNumber);

@@ -53,8 +53,9 @@ const char kUsage[] =
     "output files (<OUTFILE_NAME>_summary.json; in the per-user folder when no\n"
     "output file is on), with every output file's size and CRC-32C.\n"
     "\n"
-    "Exit status: 0 after a normal end (q, a preset or a stop signal), 2 for a\n"
-    "bad command line, else the error code (1 to 17).\n";
+    "Exit status: 0 after a normal end (q, a preset or a stop signal), 64 for a\n"
+    "bad command line (nothing is touched then), else the error code (1 to 17;\n"
+    "2 for an error in the configuration file).\n";
 
 // A number of seconds: decimal, finite, above 0 and at most a year.
 bool ParseSeconds(const char* text, double& out) {
@@ -89,6 +90,7 @@ const char* UsageText() { return kUsage; }
 
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options,
                                    std::string& message) {
+    bool givenReal = false, givenLive = false, givenCounts = false;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -113,6 +115,13 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
                       "whose name begins with - comes after --)";
             return CommandLineAction::Refused;
         }
+        // Two values for one preset leave it unclear which one is meant.
+        bool& given = real ? givenReal : live ? givenLive : givenCounts;
+        if (given) {
+            message = arg + " is given twice: each preset is given once";
+            return CommandLineAction::Refused;
+        }
+        given = true;
         if (i + 1 >= argc) {
             message = arg + " needs a value";
             return CommandLineAction::Refused;

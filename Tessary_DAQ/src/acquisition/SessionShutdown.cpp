@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "Paths.h"
+#include "PrintableText.h"
 
 namespace tessary {
 
@@ -83,19 +84,19 @@ void Session::WriteSummary(const RunSummary& summary) {
     const std::string path = SummaryPath(*config_, userFolder_);
     std::string failure;
     if (WriteSummaryFile(path, SummaryJson(summary, path), failure)) {
-        std::fprintf(out_, "Run summary file: %s\n", path.c_str());
+        std::fprintf(out_, "Run summary file: %s\n", Printable(path).c_str());
         std::fflush(out_);
         return;
     }
-    std::fprintf(out_, "Run summary %s could not be written: %s\n", path.c_str(), failure.c_str());
+    std::fprintf(out_, "Run summary %s could not be written: %s\n", Printable(path).c_str(), failure.c_str());
     const std::string fallback = userFolder_ + path.substr(path.find_last_of(platform::PathSeparator()) + 1);
     if (fallback != path) {
         if (WriteSummaryFile(fallback, SummaryJson(summary, fallback), failure)) {
-            std::fprintf(out_, "Run summary file: %s (in the per-user folder instead)\n", fallback.c_str());
+            std::fprintf(out_, "Run summary file: %s (in the per-user folder instead)\n", Printable(fallback).c_str());
             std::fflush(out_);
             return;
         }
-        std::fprintf(out_, "Run summary %s could not be written: %s\n", fallback.c_str(), failure.c_str());
+        std::fprintf(out_, "Run summary %s could not be written: %s\n", Printable(fallback).c_str(), failure.c_str());
     }
     std::fprintf(out_, "Run summary, written nowhere:\n%s", SummaryJson(summary, path).c_str());
     std::fflush(out_);

@@ -111,8 +111,10 @@ ProgramError Session::Start(const ProgramOptions& options) {
     std::fputs("**************************************************************\n", out_);
     std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
     std::fputs("**************************************************************\n", out_);
-    if (const ProgramError e = ReadConfiguration(options); e != ProgramError::None) return e;
+    // A stop while the file is read is a stop, not a parse error.
+    const ProgramError read = ReadConfiguration(options);
     if (StopAsked()) return ProgramError::None;
+    if (read != ProgramError::None) return read;
 
     try {
         handles_.assign(static_cast<std::size_t>(Boards()), -1);

@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 
 #include "ConfigMessages.h"
 #include "ConfigValues.h"
 #include "Paths.h"
+#include "PrintableText.h"
 
 namespace tessary {
 
@@ -66,7 +68,8 @@ LineOutcome SetBoardWord(ParseState& state, std::string_view key, std::string_vi
     return LineOutcome::Applied;
 }
 
-// A decimal that must lie in [low, high]; reports and fails otherwise.
+// A decimal that must lie in [low, high]; reports and fails otherwise. One
+// beyond the 32-bit range is taken as its limit, with a warning.
 bool ReadDecimalIn(ParseState& state, std::string_view key, std::string_view value, int32_t low, int32_t high,
                    int32_t& out) {
     DecimalValue number = ParseDecimal(value);
@@ -78,6 +81,7 @@ bool ReadDecimalIn(ParseState& state, std::string_view key, std::string_view val
         ReportOutOfRange(state, key, value);
         return false;
     }
+    WarnIfClamped(state, key, value, number);
     out = number.value;
     return true;
 }
@@ -89,30 +93,42 @@ constexpr int32_t kInt32Max = INT32_MAX;
 void WarnWithoutSeparator(ParseState& state, std::string_view key, std::string_view path) {
     const char separator = platform::PathSeparator();
     if (!path.empty() && path.back() == separator) return;
-    state.messages << "Warning: " << key << " " << path << " at line " << state.lineNumber
+    state.messages << "Warning: " << key << " " << Printable(path) << " at line " << state.lineNumber
                    << " does not end with '" << separator << "'; names are appended to it directly\n";
 }
 
+// Text values as written hold at most this many characters.
+constexpr int kMaxTextLength = kTextFieldSize - 1;
+
+bool TooLong(std::string_view value) { return value.size() > static_cast<std::size_t>(kMaxTextLength); }
+
+// Taken as written, from the working directory when relative.
 LineOutcome GnuplotPath(ParseState& state, std::string_view key, std::string_view value) {
-    if (!CopyText(state.config.gnuplotPath, sizeof state.config.gnuplotPath, value)) {
-        ReportTextTooLong(state, key, kPathFieldSize - 1);
+    if (TooLong(value)) {
+        ReportTextTooLong(state, key, kMaxTextLength);
         return LineOutcome::Failed;
     }
+    CopyText(state.config.gnuplotPath, sizeof state.config.gnuplotPath, value);
+    state.gnuplotPathMissing = false;
     WarnWithoutSeparator(state, key, value);
     return LineOutcome::Applied;
 }
 
+// A relative value is taken in the per-user folder, an absolute one as it
+// stands. The limit is the value's, as written; the whole path may be as
+// long as the field, which takes any per-user folder with such a value.
 LineOutcome OutfilePath(ParseState& state, std::string_view key, std::string_view value) {
-    // The value is relative to the per-user folder.
-    const std::size_t length = state.userFolder.size() + value.size();
-    if (length + 1 > sizeof state.config.outfilePath) {
-        state.messages << key << ": the output path " << state.userFolder << value << " is longer than "
-                       << kPathFieldSize - 1 << " characters at line " << state.lineNumber << '\n';
+    if (TooLong(value)) {
+        ReportTextTooLong(state, key, kMaxTextLength);
         return LineOutcome::Failed;
     }
-    char* path = state.config.outfilePath;
-    CopyText(path, sizeof state.config.outfilePath, state.userFolder);
-    CopyText(path + state.userFolder.size(), sizeof state.config.outfilePath - state.userFolder.size(), value);
+    std::string path = platform::IsAbsolutePath(value) ? std::string() : std::string(state.userFolder);
+    path += value;
+    if (!CopyText(state.config.outfilePath, sizeof state.config.outfilePath, path)) {
+        state.messages << key << ": the output path " << Printable(path) << " is longer than " << kPathFieldSize - 1
+                       << " characters at line " << state.lineNumber << '\n';
+        return LineOutcome::Failed;
+    }
     state.outfilePathMissing = false;
     WarnWithoutSeparator(state, key, value);
     return LineOutcome::Applied;
@@ -120,7 +136,7 @@ LineOutcome OutfilePath(ParseState& state, std::string_view key, std::string_vie
 
 LineOutcome OutfileName(ParseState& state, std::string_view key, std::string_view value) {
     if (!CopyText(state.config.outfileName, sizeof state.config.outfileName, value)) {
-        ReportTextTooLong(state, key, kPathFieldSize - 1);
+        ReportTextTooLong(state, key, kMaxTextLength);
         return LineOutcome::Failed;
     }
     return LineOutcome::Applied;

@@ -7,15 +7,28 @@ namespace {
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 }  // namespace
 
-bool ReadLinePiece(std::istream& input, std::string& piece) {
+bool ConfigText::ReadPiece(std::string& piece) {
     piece.clear();
+    if (tooLarge_) return false;
     bool readAny = false;
     char c = 0;
-    while (piece.size() < kMaxLinePiece && input.get(c)) {
+    while (piece.size() < kMaxLinePiece) {
+        if (bytes_ == kMaxConfigBytes) {
+            // Exactly the limit is still a whole text; one byte more is not.
+            tooLarge_ = input_.peek() != std::istream::traits_type::eof();
+            if (tooLarge_) return false;
+            break;
+        }
+        if (!input_.get(c)) break;
+        ++bytes_;
         readAny = true;
         piece += c;
+        // The mark is no part of the first line, nor of its length.
+        if (bytes_ == kByteOrderMark.size() && piece == kByteOrderMark) piece.clear();
         if (c == '\n') break;
     }
     // A zero byte ends the text of the line, as in a C string.

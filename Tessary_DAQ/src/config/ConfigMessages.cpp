@@ -1,7 +1,10 @@
-// The messages of the configuration parser.
+// The messages of the configuration parser. Text from the file is shown
+// through Printable, so that no control byte reaches the terminal raw.
 #include "ConfigMessages.h"
 
 #include <ostream>
+
+#include "PrintableText.h"
 
 namespace tessary {
 
@@ -12,15 +15,16 @@ void ReportNoArgument(ParseState& state, std::string_view ordinal, std::string_v
 }
 
 void ReportInvalidOption(ParseState& state, std::string_view key, std::string_view value) {
-    state.messages << key << " = " << value << ": invalid option\n";
+    state.messages << key << " = " << Printable(value) << ": invalid option\n";
 }
 
 void ReportInvalidNumber(ParseState& state, std::string_view key, std::string_view value) {
-    state.messages << key << " = " << value << ": invalid number at line " << state.lineNumber << '\n';
+    state.messages << key << " = " << Printable(value) << ": invalid number at line " << state.lineNumber << '\n';
 }
 
 void ReportOutOfRange(ParseState& state, std::string_view key, std::string_view value) {
-    state.messages << key << " = " << value << ": value out of range at line " << state.lineNumber << '\n';
+    state.messages << key << " = " << Printable(value) << ": value out of range at line " << state.lineNumber
+                   << '\n';
 }
 
 void ReportTextTooLong(ParseState& state, std::string_view key, int maxLength) {
@@ -29,7 +33,14 @@ void ReportTextTooLong(ParseState& state, std::string_view key, int maxLength) {
 }
 
 std::ostream& WarnAboutValue(ParseState& state, std::string_view key, std::string_view value) {
-    return state.messages << "Warning: " << key << ' ' << value << " at line " << state.lineNumber << ' ';
+    return state.messages << "Warning: " << key << ' ' << Printable(value) << " at line " << state.lineNumber
+                          << ' ';
+}
+
+void WarnIfClamped(ParseState& state, std::string_view key, std::string_view value, const DecimalValue& number) {
+    if (number.overflow) {
+        WarnAboutValue(state, key, value) << "is beyond the 32-bit range; it is read as " << number.value << '\n';
+    }
 }
 
 }  // namespace tessary

@@ -1,10 +1,12 @@
-// The messages of the configuration parser, word for word.
+// The messages of the configuration parser, word for word. Values from the
+// file are shown with their unprintable characters escaped (Printable).
 #pragma once
 
 #include <ostream>
 #include <string_view>
 
 #include "ConfigParseState.h"
+#include "ConfigValues.h"
 
 namespace tessary {
 
@@ -28,5 +30,10 @@ void ReportTextTooLong(ParseState& state, std::string_view key, int maxLength);
 // "Warning: KEY VALUE at line N "; the caller says what is kept and ends
 // the line.
 std::ostream& WarnAboutValue(ParseState& state, std::string_view key, std::string_view value);
+
+// A decimal beyond the 32-bit range is read as the nearest limit, as stored
+// files rely on; "Warning: KEY VALUE at line N is beyond the 32-bit range;
+// it is read as LIMIT" says so. Nothing when the number fits.
+void WarnIfClamped(ParseState& state, std::string_view key, std::string_view value, const DecimalValue& number);
 
 }  // namespace tessary

@@ -6,6 +6,7 @@
 
 #include "ConfigMessages.h"
 #include "ConfigValues.h"
+#include "PrintableText.h"
 
 namespace tessary {
 
@@ -38,7 +39,8 @@ const Connection* FindConnection(std::string_view keyword) {
     return nullptr;
 }
 
-// Link and node numbers count from 0.
+// Link and node numbers count from 0; one beyond the 32-bit range is
+// taken as its limit, with a warning.
 bool ReadIndex(ParseState& state, std::string_view text, int32_t& out) {
     DecimalValue number = ParseDecimal(text);
     if (!number.hasDigits) {
@@ -49,6 +51,7 @@ bool ReadIndex(ParseState& state, std::string_view text, int32_t& out) {
         ReportOutOfRange(state, kOpenKey, text);
         return false;
     }
+    WarnIfClamped(state, kOpenKey, text, number);
     out = number.value;
     return true;
 }
@@ -91,7 +94,7 @@ KeyResult ApplyOpenLine(ParseState& state, const LineTokens& tokens) {
     }
     const Connection* connection = FindConnection(tokens[1]);
     if (connection == nullptr) {
-        state.messages << tokens[1] << ' ' << kOpenKey << ": Invalid connection type\n";
+        state.messages << Printable(tokens[1]) << ' ' << kOpenKey << ": Invalid connection type\n";
         return KeyResult{LineOutcome::Failed, 2};
     }
     if (!tokens.Has(2)) {

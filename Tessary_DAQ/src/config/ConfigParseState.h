@@ -19,9 +19,10 @@ struct ParseState {
     int lineNumber = 0;
     int32_t boardSelection = kSelectAll;
     int32_t groupSelection = kSelectAll;
-    // The per-user folder left no room for the default output path; the
-    // file must then give the path itself.
+    // The per-user folder left no room for the default output or plotter
+    // path; the file must then give the path itself.
     bool outfilePathMissing = false;
+    bool gnuplotPathMissing = false;
 
     bool IsBoardSelected(int32_t board) const {
         return boardSelection == kSelectAll || boardSelection == board;

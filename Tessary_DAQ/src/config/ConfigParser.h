@@ -22,13 +22,18 @@ inline constexpr std::size_t kMaxConfigPathLength = 255;
 
 // Prints "Open configuration file PATH" and opens the file for reading.
 // kConfigOk with the open stream, or kConfigFileNotFound when the path is
-// too long, names a directory, or cannot be opened.
+// too long or names a directory (each with a line that says so), or cannot
+// be opened.
 int OpenConfigFile(std::string_view path, std::ifstream& file, std::ostream& messages);
 
 // Clears the record, writes the default paths under userFolder (which ends
 // with a path separator) and reads the configuration line by line into it.
-// kConfigOk when the whole text was read without error; kConfigParsingError
-// at the first error, with the message naming it. Warnings and lines
+// A UTF-8 byte-order mark at the start of the text is skipped. kConfigOk
+// when the whole text was read without error; kConfigParsingError at the
+// first error, with the message naming it, and also for a text larger than
+// kMaxConfigBytes (16 MiB) and when a stop signal (platform/Signals.h)
+// arrives while the text is read. Messages show the file's text through
+// Printable. Warnings and lines
 // ignored for a missing value do not change the result. Fields set by lines
 // before an error stay set. A text without any accepted OPEN line is no
 // error: it leaves boardCount 0, and running without a board is for the

@@ -73,6 +73,7 @@ DecimalValue ParseDecimal(std::string_view text) {
     Digits d = ReadDigits(text, i, 10, limit);
     DecimalValue result;
     result.hasDigits = d.any;
+    result.overflow = d.overflow;
     if (negative) {
         result.value = d.value == limit ? std::numeric_limits<int32_t>::min() : -static_cast<int32_t>(d.value);
     } else {

@@ -10,10 +10,11 @@
 namespace tessary {
 
 // Signed decimal with optional sign; out-of-range values clamp to the
-// 32-bit limits.
+// 32-bit limits, and are marked.
 struct DecimalValue {
     int32_t value = 0;
     bool hasDigits = false;
+    bool overflow = false;  // clamped: the number is beyond the 32-bit range
 };
 DecimalValue ParseDecimal(std::string_view text);
 

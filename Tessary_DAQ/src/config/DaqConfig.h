@@ -12,8 +12,13 @@ inline constexpr int kGroupsPerBoard = 8;
 inline constexpr int kChannelsPerGroup = 8;
 inline constexpr int kMaxChannels = kGroupsPerBoard * kChannelsPerGroup;
 
-// Text fields: size of the buffer, terminating zero included.
-inline constexpr int kPathFieldSize = 100;
+// Text fields: size of the buffer, terminating zero included. A text value
+// as written in the configuration file holds at most kTextFieldSize - 1
+// characters. The two directory fields may hold the per-user folder before
+// such a value, so they take a path as long as the platform takes one
+// (PATH_MAX on Linux, its zero included).
+inline constexpr int kTextFieldSize = 100;
+inline constexpr int kPathFieldSize = 4096;
 inline constexpr int kHostNameFieldSize = 64;
 
 // Connection type codes of the OPEN line, passed unchanged to the library.
@@ -68,7 +73,7 @@ struct DaqConfig {
     int32_t outfileList = 0;
     int32_t outfileHisto = 0;
     char outfilePath[kPathFieldSize] = {};
-    char outfileName[kPathFieldSize] = {};
+    char outfileName[kTextFieldSize] = {};
     char gnuplotPath[kPathFieldSize] = {};
     int32_t outfileMaxSize = 0;
     int32_t periodicPlot = 0;

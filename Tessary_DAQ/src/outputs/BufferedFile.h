@@ -21,14 +21,16 @@
 #include <cstdint>
 
 #include "Checksum.h"
+#include "DaqConfig.h"
 #include "OutputFile.h"
 #include "WriteBehind.h"
 
 namespace tessary {
 
-// Longest file name: directory and prefix of at most 99 characters each and
-// the longest suffix the program builds, with room to spare.
-inline constexpr std::size_t kFileNameSize = 272;
+// Longest file name: the output directory and the name prefix as long as
+// their fields take them, and the longest suffix the program builds
+// ("_histo_b99_ch63.txt"), with room to spare.
+inline constexpr std::size_t kFileNameSize = std::size_t{kPathFieldSize} + kTextFieldSize + 32;
 
 class BufferedFile {
 public:

@@ -9,6 +9,7 @@
 #include "Directory.h"
 #include "HistogramText.h"
 #include "OutputFile.h"
+#include "PrintableText.h"
 
 namespace tessary {
 namespace {
@@ -17,10 +18,14 @@ int ChannelCount(const BoardSettings& board) {
     return board.channelCount < 0 ? 0 : board.channelCount > kMaxChannels ? kMaxChannels : board.channelCount;
 }
 
-// Text fields of the configuration hold at most kPathFieldSize - 1
-// characters; the bound keeps a field without its terminating zero from
-// being read past its end.
-constexpr int kFieldChars = kPathFieldSize - 1;
+// Text fields of the configuration hold at most their size - 1 characters;
+// the bounds keep a field without its terminating zero from being read past
+// its end.
+constexpr int kPathChars = kPathFieldSize - 1;
+constexpr int kNameChars = kTextFieldSize - 1;
+
+// The output directory, for messages: bounded, unprintable characters escaped.
+std::string Shown(const char* path) { return Printable(std::string_view(path, strnlen(path, kPathChars))); }
 
 }  // namespace
 
@@ -55,22 +60,23 @@ void OutputFiles::Record(int board, const BufferedFile& file, bool whole) {
 bool OutputFiles::DirectoryAccessible(const DaqConfig& config) {
     if (platform::PathAccessible(config.outfilePath)) return true;
     std::fprintf(out_,
-                 "path %.*s cannot be accessed. Please verify that the selected directory exists and is writable\n",
-                 kFieldChars, config.outfilePath);
+                 "path %s cannot be accessed. Please verify that the selected directory exists and is writable\n",
+                 Shown(config.outfilePath).c_str());
     return false;
 }
 
 bool OutputFiles::BuildName(const DaqConfig& config, const char* kind, int board, const char* what,
                             int32_t number, const char* extension) {
-    const int length = std::snprintf(name_, sizeof name_, "%.*s%.*s_%s_b%d_%s%d.%s", kFieldChars,
-                                     config.outfilePath, kFieldChars, config.outfileName, kind, board, what,
+    const int length = std::snprintf(name_, sizeof name_, "%.*s%.*s_%s_b%d_%s%d.%s", kPathChars,
+                                     config.outfilePath, kNameChars, config.outfileName, kind, board, what,
                                      static_cast<int>(number), extension);
     return length > 0 && static_cast<std::size_t>(length) < sizeof name_;
 }
 
 ProgramError OutputFiles::WriteFailed(BufferedFile& file) {
     if (file.FailureToReport())
-        std::fprintf(out_, "Output file %s could not be written: %s\n", file.Name(), std::strerror(file.Error()));
+        std::fprintf(out_, "Output file %s could not be written: %s\n", Printable(file.Name()).c_str(),
+                     std::strerror(file.Error()));
     return ProgramError::OutputFileWrite;
 }
 
@@ -80,14 +86,14 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
     platform::PrepareOutputFiles();
 
     if (!platform::PathAccessible(config.outfilePath)) {
-        if (!platform::MakeDirectory(std::string(config.outfilePath, strnlen(config.outfilePath, kFieldChars)))) {
+        if (!platform::MakeDirectory(std::string(config.outfilePath, strnlen(config.outfilePath, kPathChars)))) {
             std::fprintf(out_,
-                         "Output directory %.*s could not be created. Please verify that the path exists and is "
+                         "Output directory %s could not be created. Please verify that the path exists and is "
                          "writable\n",
-                         kFieldChars, config.outfilePath);
+                         Shown(config.outfilePath).c_str());
             return ProgramError::OutputDirectory;
         }
-        std::fprintf(out_, "Output directory %.*s created\n", kFieldChars, config.outfilePath);
+        std::fprintf(out_, "Output directory %s created\n", Shown(config.outfilePath).c_str());
     }
 
     boardCount_ = config.boardCount < 0 ? 0 : config.boardCount > kMaxBoards ? kMaxBoards : config.boardCount;
@@ -140,14 +146,14 @@ ProgramError OutputFiles::CreateFirstSegments(int board, const DaqConfig& config
     if (config.outfileRaw) {
         if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
         if (!BuildName(config, "raw", board, "seg", 0, "bin") || !files.raw.Create(name_)) {
-            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
             return ProgramError::OutputFileOpen;
         }
     }
     if (config.outfileList) {
         if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
         if (!BuildName(config, "list", board, "seg", 0, "txt") || !files.list.Create(name_)) {
-            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
             return ProgramError::OutputFileOpen;
         }
         if (!files.list.Append(files.lines.Header(), files.lines.HeaderLength())) return WriteFailed(files.list);
@@ -162,7 +168,7 @@ ProgramError OutputFiles::CreateHistogramFiles(int board, const DaqConfig& confi
     for (int ch = 0; ch < ChannelCount(settings); ++ch) {
         if (!ChannelEnabled(settings, ch)) continue;
         if (!BuildName(config, "histo", board, "ch", ch, "txt") || !histogram_.Create(name_)) {
-            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
             return ProgramError::OutputFileOpen;
         }
         histogram_.Close();  // empty: nothing to lose
@@ -184,7 +190,7 @@ ProgramError OutputFiles::RewriteHistograms(int board, const BoardCounters& curr
         if (!BuildName(config, "histo", board, "ch", ch, "txt") ||
             std::snprintf(part, sizeof part, "%s.part", name_) >= static_cast<int>(sizeof part) ||
             !histogram_.Create(part)) {
-            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
             return ProgramError::OutputFileOpen;
         }
         const double* spectrum = current.spectrum[ch];
@@ -195,7 +201,7 @@ ProgramError OutputFiles::RewriteHistograms(int board, const BoardCounters& curr
         }
         const bool whole = histogram_.Close();
         if (!whole || !platform::ReplaceFile(part, name_)) {
-            std::fprintf(out_, "Warning: histogram file %s could not be written: %s\n", name_,
+            std::fprintf(out_, "Warning: histogram file %s could not be written: %s\n", Printable(name_).c_str(),
                          std::strerror(whole ? errno : histogram_.Error()));
             platform::RemoveFile(part);
             return ProgramError::OutputFileWrite;
@@ -240,7 +246,9 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
         // Whatever it holds, and all that would still go to it, vanishes at
         // its close.
         bool& reported = boards_[board].deletionReported[list ? 1 : 0];
-        if (!reported) std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n", file.Name());
+        if (!reported)
+            std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n",
+                         Printable(file.Name()).c_str());
         reported = true;
         return ProgramError::OutputFileWrite;
     }
@@ -250,7 +258,7 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
     if (segment < INT32_MAX) ++segment;
     if (!DirectoryAccessible(config)) return ProgramError::None;
     if (!BuildName(config, list ? "list" : "raw", board, "seg", segment, list ? "txt" : "bin")) {
-        std::fprintf(out_, "output file %s could not be created.\n", name_);
+        std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
         return ProgramError::None;
     }
     std::memcpy(previousName_, file.Name(), sizeof previousName_);
@@ -262,10 +270,10 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
     }
     switch (switched) {
         case BufferedFile::Switch::NotCreated:
-            std::fprintf(out_, "output file %s could not be created.\n", name_);
+            std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
             return ProgramError::None;
         case BufferedFile::Switch::PreviousIncomplete:
-            std::fprintf(out_, "Output file %s could not be written: %s\n", previousName_,
+            std::fprintf(out_, "Output file %s could not be written: %s\n", Printable(previousName_).c_str(),
                          std::strerror(file.Error()));
             if (list) file.Append(boards_[board].lines.Header(), boards_[board].lines.HeaderLength());
             return ProgramError::OutputFileWrite;
@@ -307,11 +315,12 @@ ProgramError OutputFiles::Close() {
             const bool closed = file->Close();
             if (removed) {
                 if (!boards_[b].deletionReported[kind])
-                    std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n", file->Name());
+                    std::fprintf(out_, "Output file %s was deleted during the run: its data are lost\n",
+                                 Printable(file->Name()).c_str());
                 result = ProgramError::OutputFileWrite;
             } else if (!closed) {
                 if (!failedBefore)
-                    std::fprintf(out_, "Output file %s could not be written: %s\n", file->Name(),
+                    std::fprintf(out_, "Output file %s could not be written: %s\n", Printable(file->Name()).c_str(),
                                  std::strerror(file->Error()));
                 result = ProgramError::OutputFileWrite;
             }

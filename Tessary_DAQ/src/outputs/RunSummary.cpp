@@ -8,6 +8,7 @@
 
 #include "Checksum.h"
 #include "OutputFile.h"
+#include "PrintableText.h"
 
 namespace tessary {
 namespace {
@@ -133,7 +134,8 @@ void PrintSummary(std::FILE* out, const RunSummary& s) {
         std::fprintf(out,
                      "Board %zu (%s, %s): %llu events, %llu bytes, %llu triggers (%llu lost), %llu pile-up, "
                      "%llu saturated; real %.3f s, live %.3f s\n",
-                     b, board.model.c_str(), board.connection.c_str(), static_cast<unsigned long long>(t.events),
+                     b, board.model.c_str(), Printable(board.connection).c_str(),
+                     static_cast<unsigned long long>(t.events),
                      static_cast<unsigned long long>(t.bytes), static_cast<unsigned long long>(t.triggers),
                      static_cast<unsigned long long>(t.triggersLost), static_cast<unsigned long long>(t.pileUp),
                      static_cast<unsigned long long>(t.saturated), board.times.realS, board.times.LiveS());

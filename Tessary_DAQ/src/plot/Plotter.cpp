@@ -9,6 +9,7 @@
 
 #include "HistogramText.h"
 #include "PlotSelection.h"
+#include "PrintableText.h"
 
 namespace tessary {
 namespace {
@@ -138,7 +139,8 @@ ProgramError OpenPlotter(Plotter& plotter, const DaqConfig& config, const std::s
         if (c == '\'') plotter.dataFileQuoted += c;
     }
     if (const int error = StartPlotter(plotter, config, out); error != 0) {
-        std::fprintf(out, "Plotter %s could not be started: %s\n", plotter.program.c_str(), std::strerror(error));
+        std::fprintf(out, "Plotter %s could not be started: %s\n", Printable(plotter.program).c_str(),
+                     std::strerror(error));
         return ProgramError::Plotter;
     }
     return ProgramError::None;
