@@ -207,27 +207,31 @@ TEST_F(RunLoopTest, StopStartAndResetKeepEachBoardsTimesAndHistogramsWhole) {
     }
 }
 
-// The summary goes beside the files; where it cannot, to the per-user
-// folder; where that fails too, whole to the console; its path is named only
-// once it is written.
+// The summary goes beside the files, also in an absolute output folder;
+// where it cannot, to the per-user folder; where that fails too, whole to
+// the console; its path is named only once it is written.
 TEST_F(RunLoopTest, TheSummaryIsNeverLost) {
     struct Case {
         const char* what;
+        std::string path;                  // OUTFILE_PATH
         std::vector<std::string> blocked;  // folders made where the summary's part file would go
         std::string written;               // where it lands, or empty: printed
     };
     const std::string user = folder.File("Tessary_DAQ/");
+    const std::string absolute = folder.File("elsewhere/run7/");
     const Case cases[] = {
-        {"output folder", {}, user + "out/lost_summary.json"},
-        {"per-user folder instead", {user + "out/lost_summary.json.part"}, user + "lost_summary.json"},
-        {"printed", {user + "out/lost_summary.json.part", user + "lost_summary.json.part"}, ""},
+        {"output folder", "out/", {}, user + "out/lost_summary.json"},
+        {"absolute output folder, as given", absolute, {}, absolute + "lost_summary.json"},
+        {"per-user folder instead", "out/", {user + "out/lost_summary.json.part"}, user + "lost_summary.json"},
+        {"printed", "out/", {user + "out/lost_summary.json.part", user + "lost_summary.json.part"}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(user);
         for (const std::string& blocked : c.blocked) std::filesystem::create_directories(blocked);
         Boards({1000});
-        config += "STAT_REFRESH 1000\nOUTFILE_PATH out/\nOUTFILE_NAME lost\nOUTFILE_RAW YES\n";
+        std::filesystem::create_directories(folder.File("elsewhere"));
+        config += "STAT_REFRESH 1000\nOUTFILE_PATH " + c.path + "\nOUTFILE_NAME lost\nOUTFILE_RAW YES\n";
         ASSERT_EQ(Run({{0, 's'}, {300, 'q'}}), ProgramError::None) << out;
         const std::size_t named = out.find("Run summary file: ");
         if (c.written.empty()) {
@@ -238,7 +242,12 @@ TEST_F(RunLoopTest, TheSummaryIsNeverLost) {
         } else {
             EXPECT_NE(named, std::string::npos) << out;
             EXPECT_EQ(out.compare(named + 18, c.written.size(), c.written), 0) << out;
-            EXPECT_EQ(nlohmann::json::parse(Slurp(c.written))["ended_by"], "key");
+            const nlohmann::json summary = nlohmann::json::parse(Slurp(c.written));
+            EXPECT_EQ(summary["ended_by"], "key");
+            // The raw file lies beside it, named relative to it.
+            ASSERT_EQ(summary["boards"][0]["files"].size(), 1u);
+            const std::string raw = summary["boards"][0]["files"][0]["name"];
+            EXPECT_EQ(raw, c.written == user + "lost_summary.json" ? "out/lost_raw_b0_seg0.bin" : "lost_raw_b0_seg0.bin");
         }
     }
 }
