@@ -3,6 +3,7 @@
 #include "Accounting.h"
 #include "Clock.h"
 #include "Keyboard.h"
+#include "PlotSelection.h"
 #include "Signals.h"
 #include "Statistics.h"
 #include "Timers.h"
@@ -150,7 +151,7 @@ ProgramError Session::Pass(KeyboardIo& io) {
         if (config.quitRequested && endedBy_.empty()) endedBy_ = "key";
         // Stopped, a plot request has no data to wait for: the spectra as they are.
         if (config.plotRequested && !config.acquisitionRunning) {
-            PlotSpectra(plotter_, config, current_[config.plotBoard], out_);
+            PlotSpectra(plotter_, config, current_[PlottedBoard(config)], out_);
             config.plotRequested = 0;
             std::fflush(out_);
         }
