@@ -10,6 +10,7 @@
 #include "Clock.h"
 #include "ConfigParser.h"
 #include "Directory.h"
+#include "EarlierRun.h"
 #include "Paths.h"
 #include "ProgressLine.h"
 #include "TableLoading.h"
@@ -102,6 +103,9 @@ ProgramError Session::Start(const ProgramOptions& options) {
     std::fprintf(out_, "                Tessary DAQ %s\n", kProgramVersion);
     std::fputs("**************************************************************\n", out_);
     if (const ProgramError e = ReadConfiguration(options); e != ProgramError::None) return e;
+    if (const ProgramError e = PrepareOutputFolder(*config_, userFolder_, options.overwrite, out_, outputLock_);
+        e != ProgramError::None)
+        return e;
 
     try {
         handles_.assign(static_cast<std::size_t>(Boards()), -1);
