@@ -50,6 +50,10 @@ struct OpenFileStatus {
 // The status of an open file. False when it cannot be queried.
 bool QueryOpenFile(int fd, OpenFileStatus& status);
 
+// Cuts the open file back to its first `bytes` bytes. False with errno set
+// when it cannot.
+bool CutOutputFile(int fd, uint64_t bytes);
+
 // Puts what was written on the disk itself. False with errno set on failure.
 bool SyncOutputFile(int fd);
 

@@ -86,6 +86,13 @@ bool QueryOpenFile(int fd, OpenFileStatus& status) {
     return true;
 }
 
+bool CutOutputFile(int fd, uint64_t bytes) {
+    int done = -1;
+    do done = ftruncate(fd, static_cast<off_t>(bytes));
+    while (done != 0 && errno == EINTR);
+    return done == 0;
+}
+
 bool SyncOutputFile(int fd) { return fsync(fd) == 0; }
 
 bool CloseOutputFile(int fd) {

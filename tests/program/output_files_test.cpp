@@ -1,6 +1,7 @@
 // Output files through a run: two boards, a segment limit of 0 MiB so that
 // segments change every few passes, then names, segment contents and
-// histograms byte for byte; write failures and start-up failures.
+// histograms byte for byte; write failures (files cut back to whole
+// transfers, histograms kept as last written) and start-up failures.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -12,12 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../emulator/TempFolder.h"
+#include "Checksum.h"
 #include "ListReference.h"
 #include "OutputFiles.h"
 
@@ -30,6 +33,29 @@ std::string Contents(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+uint32_t Crc(const std::string& bytes) {
+    Crc32c crc;
+    crc.Add(bytes.data(), bytes.size());
+    return crc.Value();
+}
+
+// A file size limit for this process while it lives: writes past it fail
+// with EFBIG instead of ending the process.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) : previous(std::signal(SIGXFSZ, SIG_IGN)) {
+        EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limited = saved;
+        limited.rlim_cur = bytes;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+    }
+    rlimit saved{};
+    void (*previous)(int);
+};
 
 // Messages printed into memory.
 struct Messages {
@@ -209,6 +235,117 @@ TEST_F(OutputFilesTest, FileSizeLimitEndsTheRunAndLeavesEarlierSegmentsWhole) {
     EXPECT_TRUE(cut.size() <= (2u << 20) && second.compare(0, cut.size(), cut) == 0);
     EXPECT_EQ(messages.Text(), "Output directory " + dir.string() + "/ created\nOutput file " +
                                    File("run7_raw_b0_seg1.bin") + " could not be written: File too large\n");
+}
+
+// A write that fails (at a file size limit inside a transfer, with
+// transfers larger than a buffer among them, or thousands of small ones)
+// cuts the file back to the end of its last whole transfer that reached the
+// disk, or one shortly before it: a raw file keeps whole WriteBatch
+// transfers, a list file whole batches of lines, and Written() gives the
+// size and CRC-32C of what the file keeps.
+TEST_F(OutputFilesTest, AFailedWriteCutsTheFileBackToItsLastWholeTransfer) {
+    struct Case {
+        const char* what;
+        bool list;
+        OutputFiles::Writes writes;
+        uint32_t most;  // bytes of a raw transfer, events of a batch of lines, at most
+    };
+    const Case cases[] = {
+        {"raw, written on the caller's thread", false, OutputFiles::Writes::OnCaller, 300000},
+        {"raw, written behind", false, OutputFiles::Writes::Behind, 300000},
+        {"raw, small transfers written behind", false, OutputFiles::Writes::Behind, 3000},
+        {"list, written on the caller's thread", true, OutputFiles::Writes::OnCaller, 400},
+        {"list, written behind", true, OutputFiles::Writes::Behind, 400},
+        {"list, small batches written behind", true, OutputFiles::Writes::Behind, 4},
+    };
+    constexpr rlim_t kLimit = (5u << 20) + 12345;  // not on a block: direct writes end through the cache
+    config.boardCount = 1;
+    config.outfileMaxSize = 100;
+    const BoardSettings& board = config.boards[0];
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir);
+        config.outfileRaw = !c.list;
+        config.outfileList = c.list;
+        Messages told;
+        OutputFiles files;
+        ASSERT_EQ(files.Open(config, told.out, c.writes), ProgramError::None);
+        std::string given = c.list ? reference::ListHeader(board.channelCount) : "";
+        std::vector<std::size_t> ends{given.size()};
+        std::size_t largest = 0;
+        std::mt19937 random(9);
+        ProgramError during = ProgramError::None, closed = ProgramError::None;
+        {
+            const FileSizeLimit limit(kLimit);
+            for (uint32_t t = 0; t < 100000 && during == ProgramError::None; ++t) {
+                std::string transfer;
+                if (c.list) {
+                    const reference::RandomEvents events(board, 1 + random() % c.most, t);
+                    for (const EventRecord& e : events.Events()) transfer += reference::ListLine(e, board);
+                    during = files.WriteBatch(0, nullptr, 0, events.Events().data(),
+                                              static_cast<uint32_t>(events.Events().size()));
+                } else {
+                    transfer.resize(t % 7 == 3 && c.most > 3000 ? (5u << 19) + 5 : 100 + random() % c.most);
+                    for (char& ch : transfer) ch = static_cast<char>(random());
+                    during = files.WriteBatch(0, transfer.data(), static_cast<uint32_t>(transfer.size()), nullptr, 0);
+                }
+                given += transfer;
+                ends.push_back(given.size());
+                largest = std::max(largest, transfer.size());
+                if (during == ProgramError::None) during = files.ChangeSegments(0, config);
+            }
+            closed = files.Close();
+        }
+        EXPECT_EQ(during, ProgramError::OutputFileWrite);
+        EXPECT_EQ(closed, ProgramError::OutputFileWrite);
+        const std::string kept = Contents(File(c.list ? "run7_list_b0_seg0.txt" : "run7_raw_b0_seg0.bin"));
+        EXPECT_EQ(std::count(ends.begin(), ends.end(), kept.size()), 1) << kept.size() << " bytes end no transfer";
+        EXPECT_LE(kept.size(), kLimit);
+        EXPECT_GT(kept.size() + 2 * largest + (256u << 10), kLimit) << "too many whole transfers on the disk were cut";
+        EXPECT_TRUE(given.compare(0, kept.size(), kept) == 0);
+        ASSERT_EQ(files.Written(0).size(), 1u);
+        EXPECT_EQ(files.Written(0)[0].bytes, kept.size());
+        EXPECT_EQ(files.Written(0)[0].checksum, Crc(kept));
+        EXPECT_FALSE(files.Written(0)[0].whole);
+        EXPECT_NE(told.Text().find("could not be written: File too large\n"), std::string::npos) << told.Text();
+    }
+}
+
+// A histogram file that cannot be written anew keeps what it held: every
+// file is as last written, none is left under its temporary name, and the
+// files named at the close are those on the disk.
+TEST_F(OutputFilesTest, AFailedHistogramRewriteLeavesTheFilesAsLastWritten) {
+    config.outfileHisto = 1;
+    config.boardCount = 1;
+    ASSERT_EQ(files.Open(config, messages.out), ProgramError::None);
+    BoardCounters counters;
+    ASSERT_EQ(AllocCounterSpectra(counters), 0);
+    for (int ch = 0; ch < 64; ++ch) counters.spectrum[ch][ch] = 100 + ch;
+    ASSERT_EQ(files.RewriteHistograms(0, counters, config), ProgramError::None);
+    auto onDisk = [&] {
+        std::map<std::string, std::string> contents;
+        for (const auto& entry : fs::directory_iterator(dir))
+            contents[entry.path().filename()] = Contents(entry.path());
+        return contents;
+    };
+    const std::map<std::string, std::string> before = onDisk();
+    ASSERT_GT(before.size(), 40u);
+    for (int ch = 0; ch < 64; ++ch) counters.spectrum[ch][ch + 1] = 7;
+    {
+        const FileSizeLimit limit(100000);  // a third of a file of 16384 lines
+        EXPECT_EQ(files.RewriteHistograms(0, counters, config), ProgramError::OutputFileWrite);
+    }
+    EXPECT_TRUE(onDisk() == before);
+    EXPECT_NE(messages.Text().find("Warning: histogram file " + File("run7_histo_b0_ch0.txt") +
+                                   " could not be written: File too large\n"),
+              std::string::npos)
+        << messages.Text();
+    ASSERT_EQ(files.Close(), ProgramError::None);
+    ASSERT_EQ(files.Written(0).size(), before.size());
+    for (const WrittenFile& file : files.Written(0)) {
+        EXPECT_EQ(file.bytes, Contents(file.name).size()) << file.name;
+        EXPECT_EQ(file.checksum, Crc(Contents(file.name))) << file.name;
+    }
 }
 
 TEST_F(OutputFilesTest, DirectoryRemovedDuringTheRunEndsIt) {

@@ -248,7 +248,8 @@ TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
     Write(Path("run/partial.json"), R"({"boards": [{"files": [{"name": "b.txt", "size": 5, "crc32c": ")" +
                                         Crc("01234") + R"(", "complete": false}]}]})");
     EXPECT_EQ(Replay("--verify " + Path("run/partial.json").string()), 1);
-    EXPECT_EQ(out, "INCOMPLETE b.txt: the run could not write it whole\n1 files: 0 OK, 1 mismatched, 0 missing, 0 unreadable\n");
+    EXPECT_EQ(out, "INCOMPLETE b.txt: the run could not write it whole; the 5 bytes it kept match\n"
+                   "1 files: 0 OK, 1 mismatched, 0 missing, 0 unreadable\n");
 
     struct Case {
         const char* summary;

@@ -115,13 +115,10 @@ std::vector<Entry> ReadEntries(const Json& summary, const std::filesystem::path&
 
 enum class Outcome { Ok, Mismatch, Missing, Unreadable };
 
-// Streams the file through the checksum in large blocks.
+// Streams the file through the checksum in large blocks. A file the run
+// could not write whole is checked all the same against what the summary
+// says it kept, but never passes: it is not all the run meant to write.
 Outcome Check(const Entry& entry, std::vector<unsigned char>& block) {
-    // Whatever the disk holds, it is not all the run meant to write.
-    if (!entry.complete) {
-        std::printf("INCOMPLETE %s: the run could not write it whole\n", entry.name.c_str());
-        return Outcome::Mismatch;
-    }
     std::FILE* file = std::fopen(entry.path.c_str(), "rb");
     if (!file) {
         const int error = errno;
@@ -161,6 +158,11 @@ Outcome Check(const Entry& entry, std::vector<unsigned char>& block) {
         FormatCrc32c(crc.Value(), got);
         FormatCrc32c(entry.crc, expected);
         std::printf("MISMATCH %s: checksum %s expected %s\n", entry.name.c_str(), got, expected);
+        return Outcome::Mismatch;
+    }
+    if (!entry.complete) {
+        std::printf("INCOMPLETE %s: the run could not write it whole; the %llu bytes it kept match\n",
+                    entry.name.c_str(), static_cast<unsigned long long>(entry.size));
         return Outcome::Mismatch;
     }
     std::printf("OK       %s\n", entry.name.c_str());

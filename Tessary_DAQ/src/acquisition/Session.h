@@ -18,6 +18,7 @@
 #include "Console.h"
 #include "DaqConfig.h"
 #include "DrelmTessaryLib.h"
+#include "FileLock.h"
 #include "Keyboard.h"
 #include "OutputFiles.h"
 #include "Plotter.h"
@@ -75,6 +76,7 @@ private:
     // thread may still have the other's in hand.
     std::vector<EventRecord> events_[2];
     AccountingThread accounting_;
+    platform::FileLock outputLock_;  // the output folder's, for the run's name; held until the session ends
     OutputFiles outputs_;
     Plotter plotter_;
     bool boardsOpened_ = false;

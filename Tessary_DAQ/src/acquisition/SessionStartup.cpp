@@ -10,6 +10,7 @@
 #include "Clock.h"
 #include "ConfigParser.h"
 #include "Directory.h"
+#include "EarlierRun.h"
 #include "Paths.h"
 #include "ProgressLine.h"
 #include "Signals.h"
@@ -115,6 +116,9 @@ ProgramError Session::Start(const ProgramOptions& options) {
     const ProgramError read = ReadConfiguration(options);
     if (StopAsked()) return ProgramError::None;
     if (read != ProgramError::None) return read;
+    if (const ProgramError e = PrepareOutputFolder(*config_, userFolder_, options.overwrite, out_, outputLock_);
+        e != ProgramError::None)
+        return e;
 
     try {
         handles_.assign(static_cast<std::size_t>(Boards()), -1);

@@ -1,5 +1,6 @@
 #include "BufferedFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -33,6 +34,12 @@ void BufferedFile::Adopt(int fd, const char* name) {
     given_ = 0;
     checksum_.Clear();
     offset_ = 0;
+    marks_[0] = {0, checksum_.Value()};
+    markCount_ = 1;
+    spacing_ = 0;
+    confirmed_ = 0;
+    cut_ = false;
+    cutError_ = 0;
     slot_.direct = mayWriteDirect_ && platform::WritesDirect(fd);
 }
 
@@ -43,10 +50,11 @@ bool BufferedFile::Create(const char* name) {
     return fd >= 0;
 }
 
-BufferedFile::Switch BufferedFile::SwitchTo(const char* name) {
+BufferedFile::Switch BufferedFile::SwitchTo(const char* name, Closed* closed) {
     const int fd = platform::CreateOutputFile(name, mayWriteDirect_);
     if (fd < 0) return Switch::NotCreated;
     const bool whole = Close();
+    if (closed) *closed = {BytesGiven(), Checksum(), cutError_};
     Adopt(fd, name);
     return whole ? Switch::Done : Switch::PreviousIncomplete;
 }
@@ -63,10 +71,71 @@ bool BufferedFile::FailureToReport() {
 }
 
 bool BufferedFile::Fail() {
-    if (!failed_) error_ = errno;
+    const bool first = !failed_;
+    if (first) error_ = errno;
     failed_ = true;
     fill_ = 0;
+    if (first) CutBack();
     return false;
+}
+
+// Once the failure is known, on the owner's thread: with no write in
+// flight the size on disk is final, and the file holds the bytes given up
+// to it (writes go out in order, and a part block written through the cache
+// holds the same bytes as the direct write that follows it). The last mark
+// within that is where the file ends.
+void BufferedFile::CutBack() {
+    if (fd_ < 0 || markCount_ == 0) return;
+    if (writer_) writer_->Wait(slot_);
+    platform::OpenFileStatus status;
+    const bool known = platform::QueryOpenFile(fd_, status);
+    uint64_t reached = known ? status.bytes : confirmed_;
+    if (reached > given_) reached = given_;
+    int last = markCount_ - 1;
+    while (last > 0 && marks_[last].bytes > reached) --last;
+    const Mark kept = marks_[last];
+    if (kept.bytes > reached) {
+        cutError_ = EIO;  // shortened by someone else: a cut would only add zeros
+    } else if (!(known && status.bytes == kept.bytes) && !platform::CutOutputFile(fd_, kept.bytes)) {
+        cutError_ = errno;
+    }
+    given_ = kept.bytes;
+    keptChecksum_ = kept.checksum;
+    cut_ = true;
+    marks_[0] = kept;
+    markCount_ = 1;
+}
+
+void BufferedFile::MarkWhole() {
+    if (fd_ < 0 || failed_ || markCount_ == 0 || marks_[markCount_ - 1].bytes == given_) return;
+    const Mark mark{given_, checksum_.Value()};
+    // The latest mark is always kept; the one before it only when it lies
+    // far enough from its own predecessor.
+    if (markCount_ >= 2 && marks_[markCount_ - 1].bytes - marks_[markCount_ - 2].bytes < spacing_) {
+        marks_[markCount_ - 1] = mark;
+        return;
+    }
+    if (markCount_ == kMarks) ThinMarks();
+    marks_[markCount_++] = mark;
+}
+
+void BufferedFile::ThinMarks() {
+    // Of the marks on the disk only the last can still be wanted.
+    int first = 0;
+    while (first + 1 < markCount_ && marks_[first + 1].bytes <= confirmed_) ++first;
+    if (first > 0) {
+        std::copy(marks_ + first, marks_ + markCount_, marks_);
+        markCount_ -= first;
+    }
+    // Still full (many small transfers in the buffers): the marks are kept
+    // twice as far apart as before, all along, the first and the last stay.
+    while (markCount_ == kMarks) {
+        spacing_ = spacing_ == 0 ? platform::kDirectWriteAlignment : 2 * spacing_;
+        int kept = 1;
+        for (int i = 1; i < markCount_; ++i)
+            if (i == markCount_ - 1 || marks_[i].bytes - marks_[kept - 1].bytes >= spacing_) marks_[kept++] = marks_[i];
+        markCount_ = kept;
+    }
 }
 
 // A failed write behind makes the file fail here, on the owner's thread,
@@ -87,6 +156,7 @@ bool BufferedFile::FailIfWriteBehindFailed() {
 bool BufferedFile::HandOver(bool all) {
     writer_->Wait(slot_);
     if (!FailIfWriteBehindFailed()) return false;
+    confirmed_ = offset_;  // every write before this buffer is done
     const std::size_t blocks = slot_.direct ? fill_ - fill_ % platform::kDirectWriteAlignment : fill_;
     const std::size_t bytes = all ? fill_ : blocks;
     if (bytes == 0) return true;
@@ -124,6 +194,7 @@ bool BufferedFile::Append(const void* data, std::size_t bytes) {
     // Does not fit: the buffered bytes and these leave together, uncopied.
     if (!platform::WriteFully(fd_, buffer_, fill_, data, bytes)) return Fail();
     fill_ = 0;
+    confirmed_ = given_;
     return true;
 }
 
@@ -135,7 +206,11 @@ char* BufferedFile::Reserve(std::size_t bytes) {
         // file goes on through the cache, which keeps no part block.
         writer_->Wait(slot_);
         if (platform::SetWritesDirect(fd_, false)) slot_.direct = false;
-        if (slot_.direct || !HandOver(true)) return nullptr;
+        if (slot_.direct) {
+            Fail();
+            return nullptr;
+        }
+        if (!HandOver(true)) return nullptr;
     }
     return buffer_ + fill_;
 }
@@ -145,6 +220,7 @@ bool BufferedFile::Flush() {
     if (writer_) return HandOver(true);
     if (fill_ > 0 && !platform::WriteFully(fd_, buffer_, fill_, nullptr, 0)) return Fail();
     fill_ = 0;
+    confirmed_ = given_;
     return true;
 }
 
@@ -161,11 +237,12 @@ bool BufferedFile::Close() {
         slot_.error.store(0, std::memory_order_relaxed);
         buffer_ = halves_[0];
     }
-    if (!platform::CloseOutputFile(fd_) && whole) {
+    const int fd = fd_;
+    fd_ = -1;  // a failure the close reveals cannot be cut back
+    if (!platform::CloseOutputFile(fd) && whole) {
         Fail();
         whole = false;
     }
-    fd_ = -1;
     fill_ = 0;
     failed_ = reported_ = false;
     return whole;

@@ -8,6 +8,15 @@
 // as they come, so that a run can name each file's checksum without reading
 // the file again.
 //
+// The owner may mark where whole transfers end (MarkWhole). Once a write
+// has failed, the file is cut back to the last mark that reached the disk,
+// so that it holds whole transfers only (whole events, whole lines), and
+// its size and CRC-32C are from then on those of what it kept. The marks
+// are kept in a fixed table: marks known to be on the disk leave it but
+// the last, and when it is full all the same (many small transfers in the
+// buffers) the marks are kept further apart, so that a cut may go back a
+// little further than it had to (a few dozen KiB at most), never less.
+//
 // Given a WriteBehind, the file splits its buffer in two halves: while the
 // writer's thread writes one, the owner fills the other, and waits only
 // when it has filled that too before the first is written. A failure of a
@@ -50,11 +59,19 @@ public:
     bool Create(const char* name);
 
     enum class Switch { Done, NotCreated, PreviousIncomplete };
+    // What a file held when it was closed: its size and CRC-32C, and the
+    // errno of a cut back that failed (see CutError).
+    struct Closed {
+        uint64_t bytes = 0;
+        uint32_t checksum = 0;
+        int cutError = 0;
+    };
     // Creates the named file first and only then flushes and closes the one
     // held: when the new file cannot be created the old one stays open and
     // keeps taking data (NotCreated). PreviousIncomplete: the new file is
-    // open, but the old one did not get all its bytes.
-    Switch SwitchTo(const char* name);
+    // open, but the old one did not get all its bytes (and was cut back).
+    // Unless NotCreated, `closed` receives what the old file holds.
+    Switch SwitchTo(const char* name, Closed* closed = nullptr);
 
     bool IsOpen() const { return fd_ >= 0; }
     bool Failed();
@@ -79,16 +96,32 @@ public:
     // Nothing is open afterwards, and a failed state is cleared.
     bool Close();
 
-    // Bytes given to the file now open (or last closed) and their CRC-32C.
+    // The bytes given so far end a whole transfer: after a failure the file
+    // is cut back to such a point. A file's start is one.
+    void MarkWhole();
+    // After a failure: 0, or the errno of a cut back that failed (the file
+    // then holds what reached it, which may end inside a transfer).
+    int CutError() const { return cutError_; }
+
+    // Bytes given to the file now open (or last closed) and their CRC-32C;
+    // after a failure, those it kept.
     uint64_t BytesGiven() const { return given_; }
-    uint32_t Checksum() const { return checksum_.Value(); }
+    uint32_t Checksum() const { return cut_ ? keptChecksum_ : checksum_.Value(); }
 
     // Size on disk (buffered bytes not included) and whether the file is
     // still reachable by a name.
     bool Status(platform::OpenFileStatus& status) const;
 
 private:
+    struct Mark {
+        uint64_t bytes;
+        uint32_t checksum;
+    };
+    static constexpr int kMarks = 128;
+
     bool Fail();
+    void CutBack();
+    void ThinMarks();
     bool FailIfWriteBehindFailed();
     bool HandOver(bool all);
     void Adopt(int fd, const char* name);
@@ -108,6 +141,14 @@ private:
     int error_ = 0;
     uint64_t given_ = 0;
     Crc32c checksum_;
+    // Transfer ends, ascending; the first is on the disk.
+    Mark marks_[kMarks] = {};
+    int markCount_ = 0;
+    uint64_t spacing_ = 0;    // least distance between marks but the latest two
+    uint64_t confirmed_ = 0;  // bytes known to have reached the file
+    bool cut_ = false;        // failed and cut back: given_ and keptChecksum_ are what it kept
+    uint32_t keptChecksum_ = 0;
+    int cutError_ = 0;
     char name_[kFileNameSize] = {};
 };
 

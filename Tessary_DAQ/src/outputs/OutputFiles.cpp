@@ -74,10 +74,33 @@ bool OutputFiles::BuildName(const DaqConfig& config, const char* kind, int board
 }
 
 ProgramError OutputFiles::WriteFailed(BufferedFile& file) {
-    if (file.FailureToReport())
-        std::fprintf(out_, "Output file %s could not be written: %s\n", Printable(file.Name()).c_str(),
-                     std::strerror(file.Error()));
+    if (file.FailureToReport()) {
+        std::fprintf(out_, "Output file %s could not be written: %s\n", Printable(file.Name()).c_str(), std::strerror(file.Error()));
+        if (file.CutError() != 0)
+            std::fprintf(out_, "Output file %s could not be cut back to its last whole transfer (%llu bytes): %s\n",
+                         Printable(file.Name()).c_str(), static_cast<unsigned long long>(file.BytesGiven()),
+                         std::strerror(file.CutError()));
+    }
     return ProgramError::OutputFileWrite;
+}
+
+bool OutputFiles::AppendHeader(BoardFiles& files) {
+    if (!files.list.Append(files.lines.Header(), files.lines.HeaderLength())) return false;
+    files.list.MarkWhole();
+    return true;
+}
+
+ProgramError MakeOutputDirectory(const DaqConfig& config, std::FILE* out) {
+    if (platform::PathAccessible(config.outfilePath)) return ProgramError::None;
+    if (!platform::MakeDirectory(std::string(config.outfilePath, strnlen(config.outfilePath, kPathChars)))) {
+        std::fprintf(out,
+                     "Output directory %s could not be created. Please verify that the path exists and is "
+                     "writable\n",
+                     Shown(config.outfilePath).c_str());
+        return ProgramError::OutputDirectory;
+    }
+    std::fprintf(out, "Output directory %s created\n", Shown(config.outfilePath).c_str());
+    return ProgramError::None;
 }
 
 ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes writes) {
@@ -85,16 +108,7 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
     out_ = out ? out : stdout;
     platform::PrepareOutputFiles();
 
-    if (!platform::PathAccessible(config.outfilePath)) {
-        if (!platform::MakeDirectory(std::string(config.outfilePath, strnlen(config.outfilePath, kPathChars)))) {
-            std::fprintf(out_,
-                         "Output directory %s could not be created. Please verify that the path exists and is "
-                         "writable\n",
-                         Shown(config.outfilePath).c_str());
-            return ProgramError::OutputDirectory;
-        }
-        std::fprintf(out_, "Output directory %s created\n", Shown(config.outfilePath).c_str());
-    }
+    if (const ProgramError e = MakeOutputDirectory(config, out_); e != ProgramError::None) return e;
 
     boardCount_ = config.boardCount < 0 ? 0 : config.boardCount > kMaxBoards ? kMaxBoards : config.boardCount;
     const bool behind = writes == Writes::Behind;
@@ -156,7 +170,7 @@ ProgramError OutputFiles::CreateFirstSegments(int board, const DaqConfig& config
             std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
             return ProgramError::OutputFileOpen;
         }
-        if (!files.list.Append(files.lines.Header(), files.lines.HeaderLength())) return WriteFailed(files.list);
+        if (!AppendHeader(files)) return WriteFailed(files.list);
     }
     if (config.outfileHisto) return CreateHistogramFiles(board, config);
     return ProgramError::None;
@@ -218,13 +232,20 @@ ProgramError OutputFiles::WriteBatch(int board, const void* raw, uint32_t bytes,
     if (!ValidBoard(board)) return ProgramError::None;
     BoardFiles& files = boards_[board];
     ProgramError result = ProgramError::None;
-    if (files.raw.IsOpen() && raw != nullptr && bytes > 0 && !files.raw.Append(raw, bytes))
-        result = WriteFailed(files.raw);
+    // Each file's transfer is marked whole once all of it was taken: a file
+    // that fails later is cut back to such a mark.
+    if (files.raw.IsOpen() && raw != nullptr && bytes > 0) {
+        if (files.raw.Append(raw, bytes))
+            files.raw.MarkWhole();
+        else
+            result = WriteFailed(files.raw);
+    }
     // The list is written even when the raw write failed: the run ends, but
     // the events of this transfer still reach the file that can take them.
     if (files.list.IsOpen() && events != nullptr) {
         const std::size_t length = files.lines.LineLength();
-        for (uint32_t i = 0; i < count; ++i) {
+        uint32_t i = 0;
+        for (; i < count; ++i) {
             char* line = files.list.Reserve(length);
             if (line == nullptr) {
                 result = WriteFailed(files.list);
@@ -232,6 +253,7 @@ ProgramError OutputFiles::WriteBatch(int board, const void* raw, uint32_t bytes,
             }
             files.list.Commit(files.lines.Line(events[i], line));
         }
+        if (i == count) files.list.MarkWhole();
     }
     return result;
 }
@@ -262,12 +284,12 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
         return ProgramError::None;
     }
     std::memcpy(previousName_, file.Name(), sizeof previousName_);
-    WrittenFile closing{previousName_, file.BytesGiven(), file.Checksum(), true};
-    const BufferedFile::Switch switched = file.SwitchTo(name_);
-    if (switched != BufferedFile::Switch::NotCreated) {
-        closing.whole = switched == BufferedFile::Switch::Done;
-        written_[board].push_back(std::move(closing));
-    }
+    // What the closed segment holds, cut back when its last writes failed.
+    BufferedFile::Closed closed;
+    const BufferedFile::Switch switched = file.SwitchTo(name_, &closed);
+    if (switched != BufferedFile::Switch::NotCreated)
+        written_[board].push_back(
+            {previousName_, closed.bytes, closed.checksum, switched == BufferedFile::Switch::Done});
     switch (switched) {
         case BufferedFile::Switch::NotCreated:
             std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
@@ -275,13 +297,16 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
         case BufferedFile::Switch::PreviousIncomplete:
             std::fprintf(out_, "Output file %s could not be written: %s\n", Printable(previousName_).c_str(),
                          std::strerror(file.Error()));
-            if (list) file.Append(boards_[board].lines.Header(), boards_[board].lines.HeaderLength());
+            if (closed.cutError != 0)
+                std::fprintf(out_, "Output file %s could not be cut back to its last whole transfer (%llu bytes): %s\n",
+                             previousName_, static_cast<unsigned long long>(closed.bytes),
+                             std::strerror(closed.cutError));
+            if (list) AppendHeader(boards_[board]);
             return ProgramError::OutputFileWrite;
         case BufferedFile::Switch::Done:
             break;
     }
-    if (list && !file.Append(boards_[board].lines.Header(), boards_[board].lines.HeaderLength()))
-        return WriteFailed(file);
+    if (list && !AppendHeader(boards_[board])) return WriteFailed(file);
     return ProgramError::None;
 }
 

@@ -22,8 +22,11 @@
 // limit, I/O error), an incomplete close of a segment, or a segment that
 // has been deleted while it was written returns OutputFileWrite and the run
 // loop ends the run with it: going on would lose data without anyone
-// noticing. A file stops taking data at its first failure, so what it holds
-// is a whole prefix of its data, and every earlier segment is complete.
+// noticing. A file stops taking data at its first failure and is cut back
+// to the end of the last whole transfer that reached it (of the raw bytes of
+// a WriteBatch, of its list lines), so that a raw file holds whole events
+// and a list file whole lines; its size and CRC-32C in Written() are those
+// of what it kept. Every earlier segment is complete.
 // Histogram files only copy spectra that stay in memory and are written
 // whole again at the next statistics print, so their failures print a
 // message and the run goes on.
@@ -65,6 +68,11 @@ inline constexpr std::size_t kHistogramBufferBytes = std::size_t{256} << 10;
 // on disk stays close to what was written.
 inline constexpr int64_t kFlushPeriodMs = 1000;
 
+// Creates the output directory OUTFILE_PATH when it does not exist (one
+// level), with a message to `out`. None, or OutputDirectory with its
+// message.
+ProgramError MakeOutputDirectory(const DaqConfig& config, std::FILE* out);
+
 // The size rule: a segment is full once its size on disk in whole MiB is
 // greater than the limit (a negative limit counts as 0). 64-bit throughout,
 // so limits up to the largest the configuration accepts work.
@@ -73,7 +81,7 @@ bool SegmentFull(uint64_t bytesOnDisk, int32_t maxSizeMiB);
 // A file the run wrote, as the run's summary names it.
 struct WrittenFile {
     std::string name;       // as created
-    uint64_t bytes = 0;     // bytes given to it
+    uint64_t bytes = 0;     // bytes given to it; after a failed write, those it kept
     uint32_t checksum = 0;  // their CRC-32C
     bool whole = true;      // false: not every byte reached the file
 };
@@ -160,6 +168,7 @@ private:
     ProgramError NextSegment(BufferedFile& file, int32_t& segment, int board, const DaqConfig& config,
                              bool list);
     ProgramError WriteFailed(BufferedFile& file);
+    bool AppendHeader(BoardFiles& files);
     void Record(int board, const BufferedFile& file, bool whole);
 
     std::FILE* out_ = stdout;
