@@ -127,6 +127,9 @@ TEST_F(BinaryTest, CtrlCUnderATerminalEndsTheRunCleanly) {
     termios after{};
     ASSERT_EQ(tcgetattr(slave, &after), 0);
     EXPECT_EQ(after.c_lflag, before.c_lflag) << "the terminal as it was found";
+    EXPECT_NE(Slurp(folder.File("Tessary_DAQ/run0_summary.json")).find("\"ended_by\": \"signal SIGINT\""),
+              std::string::npos)
+        << "the summary names the signal";
     close(slave);
     close(master);
 }

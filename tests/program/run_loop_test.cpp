@@ -5,6 +5,7 @@
 // the summary goes when its folder cannot take it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -205,6 +206,21 @@ TEST_F(RunLoopTest, StopStartAndResetKeepEachBoardsTimesAndHistogramsWhole) {
         EXPECT_LE(inLists - inFiles, 64 * summary["boards"][b]["pile_up"].get<uint64_t>())
             << inLists << " amplitudes listed, " << inFiles << " in the histogram files";
     }
+}
+
+// While stopped, p plots the spectra as they are, at once.
+TEST_F(RunLoopTest, APlotRequestWhileStoppedPlotsAtOnce) {
+    Boards({5000});
+    config += "STAT_REFRESH 100000\nPERIODIC_PLOT NO\nENABLE_GRAPH FF\n";
+    ASSERT_EQ(Run({{0, 's'}, {500, 's'}, {900, 'p'}, {1300, 'q'}}), ProgramError::None) << out;
+    std::istringstream data(Slurp(folder.File("Tessary_DAQ/PlotData.txt")));
+    uint64_t bin = 0, count = 0, total = 0;
+    for (std::string line; std::getline(data, line);) {
+        std::replace(line.begin(), line.end(), ',', ' ');  // "bin,\tcount,\t..."
+        std::istringstream words(line);
+        for (words >> bin; words >> count;) total += count;
+    }
+    EXPECT_GT(total, 0u) << "the plot data hold the spectra\n" << out;
 }
 
 // The summary goes beside the files, also in an absolute output folder;
