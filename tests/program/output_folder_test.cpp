@@ -32,6 +32,7 @@
 #include "DrelmEmulator.h"
 #include "DrelmTessaryLib.h"
 #include "Program.h"
+#include "TimedKeys.h"
 
 extern char** environ;
 
@@ -61,28 +62,6 @@ std::map<std::string, std::pair<std::string, fs::file_time_type>> Tree(const fs:
             entry.is_directory() ? std::string("<folder>") : Contents(entry.path()), entry.last_write_time()};
     return tree;
 }
-
-// Keys, each not before its time (ms after the first question); none once
-// they are all read.
-class TimedKeys : public platform::KeyInput {
-public:
-    explicit TimedKeys(std::vector<std::pair<int64_t, int>> keys) : keys_(keys.begin(), keys.end()) {}
-    bool KeyWaiting() override {
-        if (start_ == 0) start_ = platform::TimeNowMs();
-        return !keys_.empty() && platform::TimeNowMs() - start_ >= keys_.front().first;
-    }
-    int ReadKey() override {
-        if (keys_.empty()) return platform::kNoMoreKeys;
-        while (!KeyWaiting()) platform::SleepMs(5);
-        const int key = keys_.front().second;
-        keys_.pop_front();
-        return key;
-    }
-
-private:
-    std::deque<std::pair<int64_t, int>> keys_;
-    int64_t start_ = 0;
-};
 
 // A file size limit for this process while it lives.
 struct FileSizeLimit {
@@ -284,7 +263,15 @@ TEST_F(OutputFolderTest, ASecondProgramOnTheSameOutputIsRefusedBeforeTouchingAny
     ASSERT_NE(Contents(firstOut).find("start/stop"), std::string::npos) << Contents(firstOut);
 
     const fs::path dir = UserFolder() / "out";
-    const auto before = Tree(UserFolder());
+    // The first program's files settle once its first periodic flush has
+    // written their headers.
+    auto before = Tree(UserFolder());
+    for (int i = 0; i < 10; ++i) {
+        platform::SleepMs(1200);
+        const auto now = Tree(UserFolder());
+        if (now == before) break;
+        before = now;
+    }
     ASSERT_TRUE(before.count("out/run.lock"));
     struct Case {
         const char* what;

@@ -32,6 +32,7 @@ void BufferedFile::Adopt(int fd, const char* name) {
     fd_ = fd;
     CopyName(name_, name);
     given_ = 0;
+    flushedGiven_ = 0;
     checksum_.Clear();
     offset_ = 0;
     marks_[0] = {0, checksum_.Value()};
@@ -217,7 +218,14 @@ char* BufferedFile::Reserve(std::size_t bytes) {
 
 bool BufferedFile::Flush() {
     if (!FailIfWriteBehindFailed() || fd_ < 0) return false;
-    if (writer_) return HandOver(true);
+    if (writer_) {
+        // A part block kept for the next direct write is on the file already
+        // when nothing came since: an idle file is not written again.
+        if (given_ == flushedGiven_) return true;
+        if (!HandOver(true)) return false;
+        flushedGiven_ = given_;
+        return true;
+    }
     if (fill_ > 0 && !platform::WriteFully(fd_, buffer_, fill_, nullptr, 0)) return Fail();
     fill_ = 0;
     confirmed_ = given_;

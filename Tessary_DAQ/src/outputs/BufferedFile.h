@@ -140,6 +140,7 @@ private:
     bool reported_ = false;
     int error_ = 0;
     uint64_t given_ = 0;
+    uint64_t flushedGiven_ = 0;  // given_ at the last whole flush behind
     Crc32c checksum_;
     // Transfer ends, ascending; the first is on the disk.
     Mark marks_[kMarks] = {};
