@@ -10,6 +10,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "PrintableText.h"
 #include "Program.h"
 
 int main(int argc, char** argv) {
@@ -19,10 +20,10 @@ int main(int argc, char** argv) {
         case tessary::CommandLineAction::Help: std::fputs(tessary::UsageText(), stdout); return 0;
         case tessary::CommandLineAction::Version: std::printf("Tessary_DAQ %s\n", tessary::kProgramVersion); return 0;
         case tessary::CommandLineAction::Refused:
-            std::fprintf(stderr, "Tessary_DAQ: %s\n", message.c_str());
+            std::fprintf(stderr, "Tessary_DAQ: %s\n", tessary::Printable(message).c_str());
             return tessary::kExitUsage;
         case tessary::CommandLineAction::Run: break;
     }
-    if (!message.empty()) std::fprintf(stderr, "Tessary_DAQ: %s\n", message.c_str());
+    if (!message.empty()) std::fprintf(stderr, "Tessary_DAQ: %s\n", tessary::Printable(message).c_str());
     return static_cast<int>(tessary::RunProgram(options));
 }

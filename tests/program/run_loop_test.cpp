@@ -101,18 +101,21 @@ TEST_F(RunLoopTest, StatisticsTurnsGoToTheBoardsWithData) {
         std::vector<std::pair<int64_t, int>> keys;
         const char* silent;  // the board whose no-data messages pace the check
         std::string liveBoards;
+        bool plotted = false;  // the silent board's spectra plotted as they are
     };
     const Case cases[] = {
         {"one live board, two silent", {8000, 0, 0}, {{0, 's'}, {2500, 'q'}}, "1", "0"},
         {"silent board between live ones", {8000, 0, 8000}, {{0, 's'}, {2500, 'q'}}, "1", "02"},
         {"plot requested for the silent board", {8000, 0, 8000}, {{0, '+'}, {0, 's'}, {300, 'p'}, {2500, 'q'}}, "1",
-         "02"},
+         "02", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Boards(c.rates);
-        config += "STAT_REFRESH 200\n";
+        config += "STAT_REFRESH 200\nENABLE_GRAPH FF\n";
+        std::filesystem::remove(folder.File("Tessary_DAQ/PlotData.txt"));
         ASSERT_EQ(Run(c.keys), ProgramError::None) << out;
+        EXPECT_EQ(std::filesystem::exists(folder.File("Tessary_DAQ/PlotData.txt")), c.plotted);
         const std::size_t periods = Count(out, std::string("No readout data in board ") + c.silent + "\n");
         EXPECT_GE(periods, 4u) << "a dead board beside live ones is told, once a period\n" << out;
         const std::string order = BlockOrder();

@@ -93,6 +93,14 @@ ProgramError Session::ReadBoard(int k) {
             std::fprintf(out_, "No readout data in board %d\n", k);
             std::fflush(out_);
         }
+        // A plot request for a board that has sent nothing for a period
+        // has no data to wait for: its spectra as they are.
+        if (running && config.plotRequested && k == config.plotBoard && now - lastDataMs_[k] > config.statRefresh) {
+            accounting_.Wait();
+            PlotSpectra(plotter_, config, current_[k], out_);
+            config.plotRequested = 0;
+            std::fflush(out_);
+        }
         // A stopped board has given its last data: its histogram files now
         // take every event it delivered.
         if (!running && histogramsDue_[k]) RewriteHistograms(k);
