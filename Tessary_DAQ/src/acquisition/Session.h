@@ -51,6 +51,7 @@ private:
     // One pass of the loop and a board's turn in it.
     ProgramError Pass(KeyboardIo& io);
     ProgramError ReadBoard(int k);
+    void NoData(int k, int64_t now);
     static void AccountBatch(void* session, const AccountingThread::Batch& batch);
     void PlotIfDue(int k, const EventRecord* events, uint32_t count);
     void RewriteHistograms(int k);

@@ -79,34 +79,41 @@ ProgramError Session::ReadBoard(int k) {
             e != ProgramError::None)
             return e;
     } else {
-        // The statistics turn passes straight on from a board that brought
-        // nothing for a whole period, so that every board with data gets
-        // its block about once per period times the boards with data; a
-        // slow board keeps its turn until its next data.
-        if (statDue_ && k == statBoard_ && now - lastDataMs_[k] > config.statRefresh)
-            statBoard_ = (k + 1) % Boards();
-        // Each board has its own no-data timer: a dead board beside live ones is told too.
-        if (running && PeriodElapsedAt(now, config.statRefresh, noDataStamps_[k])) {
-            std::fputs("==========================================\n", out_);
-            std::fprintf(out_, "Time since reset: %.2f s\n",
-                         static_cast<double>(static_cast<float>(now - config.resetTimeMs) / 1000.0f));
-            std::fprintf(out_, "No readout data in board %d\n", k);
-            std::fflush(out_);
-        }
-        // A plot request for a board that has sent nothing for a period
-        // has no data to wait for: its spectra as they are.
-        if (running && config.plotRequested && k == config.plotBoard && now - lastDataMs_[k] > config.statRefresh) {
-            accounting_.Wait();
-            PlotSpectra(plotter_, config, current_[k], out_);
-            config.plotRequested = 0;
-            std::fflush(out_);
-        }
-        // A stopped board has given its last data: its histogram files now
-        // take every event it delivered.
-        if (!running && histogramsDue_[k]) RewriteHistograms(k);
+        NoData(k, now);
     }
     // Stage E: segment changes, for every board on every pass.
     return outputs_.ChangeSegments(k, config);
+}
+
+// A turn in which board k brought nothing.
+void Session::NoData(int k, int64_t now) {
+    DaqConfig& config = *config_;
+    const bool running = config.acquisitionRunning != 0;
+    // The statistics turn passes straight on from a board that brought
+    // nothing for a whole period, so that every board with data gets
+    // its block about once per period times the boards with data; a
+    // slow board keeps its turn until its next data.
+    if (statDue_ && k == statBoard_ && now - lastDataMs_[k] > config.statRefresh)
+        statBoard_ = (k + 1) % Boards();
+    // Each board has its own no-data timer: a dead board beside live ones is told too.
+    if (running && PeriodElapsedAt(now, config.statRefresh, noDataStamps_[k])) {
+        std::fputs("==========================================\n", out_);
+        std::fprintf(out_, "Time since reset: %.2f s\n",
+                     static_cast<double>(static_cast<float>(now - config.resetTimeMs) / 1000.0f));
+        std::fprintf(out_, "No readout data in board %d\n", k);
+        std::fflush(out_);
+    }
+    // A plot request for a board that has sent nothing for a period
+    // has no data to wait for: its spectra as they are.
+    if (running && config.plotRequested && k == config.plotBoard && now - lastDataMs_[k] > config.statRefresh) {
+        accounting_.Wait();
+        PlotSpectra(plotter_, config, current_[k], out_);
+        config.plotRequested = 0;
+        std::fflush(out_);
+    }
+    // A stopped board has given its last data: its histogram files now
+    // take every event it delivered.
+    if (!running && histogramsDue_[k]) RewriteHistograms(k);
 }
 
 // Stage C: the plotted board's spectra, periodically or once on request.
