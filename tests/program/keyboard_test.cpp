@@ -96,8 +96,6 @@ TEST_F(KeyboardTest, ChannelEntryKeepsToThePlottedBoardsChannels) {
     const Case cases[] = {
         {"c31", 3, 0x80, ""},
         {"c32", 2, 0x0F, "\n Not a valid channel index. Please enter a number between 0 and 31\n"},
-        {"c40", 2, 0x0F, "\n Not a valid channel index. Please enter a number between 0 and 31\n"},
-        {"c63", 2, 0x0F, "\n Not a valid channel index. Please enter a number between 0 and 31\n"},
     };
     config.plotBoard = 1;
     for (const Case& c : cases) {

@@ -214,9 +214,10 @@ TEST_F(ProgramRunTest, OutputFilesHoldExactlyWhatTheBoardsDelivered) {
 }
 
 // The histogram files hold the spectra of the listed events. Software
-// triggers only, so that no event piles up: at the end of the run each
-// board's files hold its spectra of every event (saturated amplitudes left
-// out), as its list file does.
+// triggers only, so that no event piles up: after a stop and a start, at
+// the end of the run each board's files hold its spectra of every event
+// since the start (saturated amplitudes left out), as its list file shows
+// them (the trigger index starts again from 0 at a start).
 TEST_F(ProgramRunTest, HistogramFilesHoldTheSpectraOfTheListedEvents) {
     std::ofstream(folder.File("boards.txt"))
         << "[usb 0]\ntrigger_rate_hz = 0\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n"
@@ -225,17 +226,21 @@ TEST_F(ProgramRunTest, HistogramFilesHoldTheSpectraOfTheListedEvents) {
     WriteConfig("OPEN USB 0\nOPEN USB 1\n[COMMON]\nSTAT_REFRESH 100\nPOLARITY NEGATIVE\nGATE_WIDTH 1\n"
                 "ENABLE_INPUT 000000008000C001\nOUTFILE_PATH out/\nOUTFILE_NAME h\nOUTFILE_LIST YES\n"
                 "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\n");
-    ASSERT_EQ(Run({{0, 's'}, {0, 'T'}, {1500, 'q'}}), ProgramError::None) << out;
+    ASSERT_EQ(Run({{0, 's'}, {0, 'T'}, {700, 's'}, {900, 's'}, {1600, 'q'}}), ProgramError::None) << out;
     const std::string dir = folder.File("Tessary_DAQ/out/");
     for (int board = 0; board < 2; ++board) {
         SCOPED_TRACE(board);
         const std::string b = std::to_string(board);
         std::map<int, std::map<uint32_t, uint64_t>> listed;  // channel, bin: unsaturated amplitudes
+        unsigned long previous = 0;
         for (int seg = 0;; ++seg) {
             std::ifstream list(dir + "h_list_b" + b + "_seg" + std::to_string(seg) + ".txt");
             if (!list) break;
             for (std::string line; std::getline(list, line);) {
                 if (line.empty() || line.find("Trigger index") != std::string::npos) continue;
+                const unsigned long index = std::stoul(line.substr(0, 14));
+                if (index < previous) listed.clear();
+                previous = index;
                 for (std::size_t ch = 0, at = 36; at + 10 <= line.size(); ++ch, at += 10) {
                     const std::string column = line.substr(at, 10);
                     if (column.back() < '0' || column.back() > '9') continue;  // ZS or N/A
