@@ -1,10 +1,10 @@
 #include "EarlierRun.h"
 
 #include <algorithm>
+#include <ctime>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <vector>
 
@@ -13,36 +13,37 @@
 #include "Directory.h"
 #include "OutputFiles.h"
 #include "Paths.h"
+#include "RunSummary.h"
 
 namespace tessary {
 namespace {
-
-std::string Field(const char* text, std::size_t size) { return std::string(text, strnlen(text, size)); }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // The start of the run a summary describes, as YYYYMMDD-HHMMSS, from its
-// "started" field (YYYY-MM-DDTHH:MM:SSZ, UTC); empty when it has none.
+// "started" field as the program writes it (YYYY-MM-DDTHH:MM:SSZ, UTC);
+// empty when it has none of that form.
 std::string StartOfSummary(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const nlohmann::json summary = nlohmann::json::parse(text, nullptr, false);
-    if (!summary.is_object()) return {};
-    const auto started = summary.find("started");
-    if (started == summary.end() || !started->is_string()) return {};
-    const std::string& iso = started->get_ref<const std::string&>();
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    char zone = 0;
-    if (std::sscanf(iso.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute, &second,
-                    &zone) != 7 ||
-        zone != 'Z' || year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
-        minute > 59 || second > 60 || hour < 0 || minute < 0 || second < 0)
-        return {};
-    char stamp[80];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", year, month, day, hour, minute, second);
+    const nlohmann::json summary = nlohmann::json::parse(in, nullptr, false);
+    if (!summary.is_object() || !summary.contains("started") || !summary["started"].is_string()) return {};
+    const std::string& iso = summary["started"].get_ref<const std::string&>();
+    constexpr char kForm[] = "dddd-dd-ddTdd:dd:ddZ";
+    if (iso.size() != sizeof kForm - 1) return {};
+    std::string stamp;
+    for (std::size_t i = 0; i < iso.size(); ++i) {
+        if (kForm[i] != 'd') {
+            if (iso[i] != kForm[i]) return {};
+            if (kForm[i] == 'T') stamp += '-';
+        } else if (iso[i] < '0' || iso[i] > '9') {
+            return {};
+        } else {
+            stamp += iso[i];
+        }
+    }
     return stamp;
 }
 
@@ -76,17 +77,13 @@ std::vector<platform::FolderEntry> EarlierFiles(const RunPlace& place, const std
     return files;
 }
 
-// Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
-void CivilFromDays(int64_t days, int& year, int& month, int& day) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t m = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * m + 2) / 5 + 1);
-    month = static_cast<int>(m < 10 ? m + 3 : m - 9);
-    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+// A time in seconds since 1970 as YYYYMMDD-HHMMSS, UTC.
+std::string UtcStamp(int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    const std::tm* utc = std::gmtime(&time);  // start-up: the program's only thread
+    char stamp[32] = "00000000-000000";
+    if (utc) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", utc);
+    return stamp;
 }
 
 }  // namespace
@@ -94,9 +91,10 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
 RunPlace PlaceOfRun(const DaqConfig& config, const std::string& userFolder) {
     RunPlace place;
     place.outputFiles = config.outfileRaw || config.outfileList || config.outfileHisto;
-    // File names are the path and the name joined, as the files are named.
-    const std::string path = (place.outputFiles ? Field(config.outfilePath, sizeof config.outfilePath) : userFolder) +
-                             Field(config.outfileName, sizeof config.outfileName);
+    // The summary's folder and name: OUTFILE_PATH with an output file on,
+    // else the per-user folder.
+    std::string path = SummaryPath(config, userFolder);
+    path.resize(path.size() - (sizeof kSummarySuffix - 1));
     const std::size_t slash = path.find_last_of(platform::PathSeparator());
     place.folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     place.stem = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -104,18 +102,6 @@ RunPlace PlaceOfRun(const DaqConfig& config, const std::string& userFolder) {
 }
 
 std::string LockFilePath(const RunPlace& place) { return place.folder + place.stem + ".lock"; }
-
-std::string EarlierRunFolderName(const std::string& stem, int64_t startedS) {
-    const int64_t days = (startedS >= 0 ? startedS : startedS - 86399) / 86400;
-    const int64_t secondOfDay = startedS - days * 86400;
-    int year = 0, month = 0, day = 0;
-    CivilFromDays(days, year, month, day);
-    char stamp[80];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", year, month, day,
-                  static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
-                  static_cast<int>(secondOfDay % 60));
-    return stem + "_" + stamp;
-}
 
 ProgramError MoveEarlierRunAside(const RunPlace& place, std::FILE* out) {
     const std::string folder = place.folder.empty() ? std::string(".") : place.folder;
@@ -130,7 +116,7 @@ ProgramError MoveEarlierRunAside(const RunPlace& place, std::FILE* out) {
 
     // Named after the earlier run's start: its summary's, else its oldest file's.
     std::string name;
-    const std::string summary = place.stem + "_summary.json";
+    const std::string summary = place.stem + kSummarySuffix;
     if (std::any_of(files.begin(), files.end(), [&](const platform::FolderEntry& e) { return e.name == summary; })) {
         const std::string stamp = StartOfSummary(place.folder + summary);
         if (!stamp.empty()) name = place.stem + "_" + stamp;
@@ -138,7 +124,7 @@ ProgramError MoveEarlierRunAside(const RunPlace& place, std::FILE* out) {
     if (name.empty()) {
         int64_t oldest = files.front().modifiedS;
         for (const platform::FolderEntry& e : files) oldest = std::min(oldest, e.modifiedS);
-        name = EarlierRunFolderName(place.stem, oldest);
+        name = place.stem + "_" + UtcStamp(oldest);
     }
     std::string aside;
     for (int suffix = 1;; ++suffix) {

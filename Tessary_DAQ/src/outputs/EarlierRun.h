@@ -30,10 +30,6 @@ RunPlace PlaceOfRun(const DaqConfig& config, const std::string& userFolder);
 // The run's lock file: <folder><stem>.lock.
 std::string LockFilePath(const RunPlace& place);
 
-// The folder an earlier run is moved into: <stem>_YYYYMMDD-HHMMSS, its
-// start in UTC.
-std::string EarlierRunFolderName(const std::string& stem, int64_t startedS);
-
 // Moves the files of an earlier run with the place's name into a new folder
 // beside them and prints one line saying how many went where; nothing at
 // all when there are none. With output files on, an earlier run's files

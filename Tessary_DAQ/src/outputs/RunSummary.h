@@ -65,6 +65,8 @@ struct RunSummary {
 // How the configuration's OPEN line reached the board, in words.
 std::string ConnectionText(const BoardSettings& board);
 
+inline constexpr char kSummarySuffix[] = "_summary.json";
+
 // The summary's file: <OUTFILE_NAME>_summary.json in OUTFILE_PATH when an
 // output file is on, else in the per-user folder.
 std::string SummaryPath(const DaqConfig& config, const std::string& userFolder);
