@@ -43,13 +43,10 @@ const ConfigCase kCases[] = {
          EXPECT_EQ(c.boards[1].baseAddress, 07u);
          EXPECT_EQ(c.boards[2].baseAddress, 0u);
      }},
-    {"LinkAndNodeBeyond32BitsWarn", "OPEN USB 99999999999\nOPEN PCI 0 4294967296\n", 0,
+    {"LinkAndNodeBeyond32BitsWarn", "OPEN PCI 99999999999 4294967296\n", 0,
      "Warning: OPEN 99999999999 at line 1 is beyond the 32-bit range; it is read as 2147483647\n"
-     "Warning: OPEN 4294967296 at line 2 is beyond the 32-bit range; it is read as 2147483647\n",
-     [](const DaqConfig& c) {
-         ExpectBoard(c.boards[0], 0, INT32_MAX, 0, 0);
-         ExpectBoard(c.boards[1], 1, 0, INT32_MAX, 0);
-     }},
+     "Warning: OPEN 4294967296 at line 1 is beyond the 32-bit range; it is read as 2147483647\n",
+     [](const DaqConfig& c) { ExpectBoard(c.boards[0], 1, INT32_MAX, INT32_MAX, 0); }},
     {"PciLinkAndNode", "OPEN PCI 1 3\n", 0, "",
      [](const DaqConfig& c) { ExpectBoard(c.boards[0], 1, 1, 3, 0); }},
     {"PciWithBaseAddress", "OPEN PCI 0 1 0XAB\n", 0, "",

@@ -39,16 +39,12 @@ const ConfigCase kCases[] = {
      [](const DaqConfig& c) { ExpectPolarities(c, {0, 0}); }},
     {"BoardSectionOneSetsSecondBoardOnly", kTwoBoards + "POLARITY NEGATIVE\n[BOARD 1]\nPOLARITY POSITIVE\n", 0, "",
      [](const DaqConfig& c) { ExpectPolarities(c, {0, 1}); }},
-    // A section beyond the boards opened so far, or beyond a board's groups,
-    // is taken as stored files have it, with a warning.
     {"BoardSectionOfUnopenedBoardChangesNothing",
      kOneBoard + "POLARITY NEGATIVE\n[BOARD 1]\nPOLARITY POSITIVE\nPOLARITY maybe\n", 0,
      "Warning: [BOARD 1] at line 3 selects no board: 1 board is opened before it, numbered from 0\n",
      [](const DaqConfig& c) { ExpectPolarities(c, {0}); }},
-    {"BoardSectionBeforeItsOpenLineWarnsAndSelectsItOnceOpened",
-     "[BOARD 0]\nOPEN USB 0\nPOLARITY NEGATIVE\n[BOARD 99999999999]\n", 0,
-     "Warning: [BOARD 0] at line 1 selects no board: no board is opened before it\n"
-     "Warning: [BOARD 99999999999] at line 4 selects no board: 1 board is opened before it, numbered from 0\n",
+    {"BoardSectionBeforeItsOpenLineWarnsAndSelectsItOnceOpened", "[BOARD 0]\nOPEN USB 0\nPOLARITY NEGATIVE\n", 0,
+     "Warning: [BOARD 0] at line 1 selects no board: no board is opened before it\n",
      [](const DaqConfig& c) { ExpectPolarities(c, {0}); }},
     {"BoardSectionNumberIsThePositionOfTheOpenLine",
      "OPEN USB 3\n[BOARD 0]\nOPEN USB 7\nPOLARITY NEGATIVE\n[COMMON]\nINPUT_RANGE 4V\n", 0, "",

@@ -65,7 +65,6 @@ const ConfigCase kCases[] = {
          EXPECT_EQ(c.statRefresh, 1000);
          EXPECT_EQ(c.outfileMaxSize, 12);
      }},
-    // Beyond the 32-bit range: taken as the limit, with a warning.
     {"DecimalClampsToInt32Max", kOneBoard + "STAT_REFRESH 99999999999999999999\nOUTFILE_MAXSIZE 2147483648\n", 0,
      "Warning: STAT_REFRESH 99999999999999999999 at line 2 is beyond the 32-bit range; it is read as 2147483647\n"
      "Warning: OUTFILE_MAXSIZE 2147483648 at line 3 is beyond the 32-bit range; it is read as 2147483647\n",
