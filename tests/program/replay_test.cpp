@@ -1,17 +1,64 @@
 // The replay tool run as a program: a live run's raw files replayed into
 // list and histogram files equal to what the run wrote; damaged raw files
 // and bad arguments; a run's files checked against a summary.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "ReplayTool.h"
+#include "../emulator/TempFolder.h"
+#include "Checksum.h"
+#include "EventWords.h"
 
 namespace {
 
-using namespace replay_tool;
+namespace fs = std::filesystem;
+
+const std::string kProgram = std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ";
+const std::string kReplay = REPLAY_TOOL;
+
+std::string Contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+
+std::string Bytes(const std::vector<uint32_t>& words) {
+    return std::string(reinterpret_cast<const char*>(words.data()), words.size() * 4);
+}
+
+std::string Crc(const std::string& bytes) {
+    tessary::Crc32c crc;
+    crc.Add(bytes.data(), bytes.size());
+    char text[9];
+    tessary::FormatCrc32c(crc.Value(), text);
+    return text;
+}
+
+struct ReplayTest : ::testing::Test {
+    // Runs a command line: its exit status, its standard output and error.
+    int Shell(const std::string& command) {
+        const int status =
+            std::system((command + " > " + folder.File("out.txt") + " 2> " + folder.File("err.txt")).c_str());
+        out = Contents(folder.File("out.txt"));
+        err = Contents(folder.File("err.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    int Replay(const std::string& arguments) { return Shell(kReplay + " " + arguments); }
+    fs::path Path(const std::string& name) const { return folder.path() / name; }
+
+    emulator_test::TempFolder folder;
+    std::string out, err;
+};
 
 // The list segments `stem`0.txt, 1, ... in `dir`, each of which must begin
 // with `header`, joined without their headers.
@@ -110,6 +157,26 @@ TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
     EXPECT_EQ(Replay("--verify " + summary), 1);
     EXPECT_NE(out.find("MISMATCH run_raw_b1_seg1.bin: checksum "), std::string::npos) << out;
     EXPECT_NE(out.find("MISMATCH run_list_b1_seg0.txt: size 1000 expected "), std::string::npos) << out;
+}
+
+// `count` 32-channel events of 8 words (32 bytes), channels 0, 1, 16 and 31
+// present, amplitude 100 in channel 0; the first transfer ends with a spare
+// word: events at bytes 0, 36, 68, 100, ... With `blocks` 4, 64-channel
+// events of 12 words (channels 32 and 48 too); time stamps from `firstTime`.
+std::vector<uint32_t> Events(uint32_t count, uint32_t blocks = 2, uint64_t firstTime = 0) {
+    std::vector<uint32_t> words;
+    for (uint32_t i = 0; i < count; ++i) {
+        tessary_test::EventShape e;
+        e.triggerIndex = i;
+        e.timestamp = firstTime + 1000 * i;
+        e.sizeField = 0xA0000004 + 2 * blocks;  // header mark and size
+        e.blocks[0] = tessary_test::Block(0x0003);
+        e.blocks[1] = tessary_test::Block(0x8001);
+        if (blocks == 4) e.blocks[2] = e.blocks[3] = tessary_test::Block(0x0001);
+        tessary_test::AppendEvent(words, e);
+        if (i == 0) words.push_back(0xFFFFFFFF);
+    }
+    return words;
 }
 
 // A damaged raw file: its name and the offset of the damage on standard
@@ -282,6 +349,142 @@ TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
     }
     EXPECT_EQ(Replay("--verify " + Path("none.json").string()), 2);
     EXPECT_NE(err.find("cannot be read: No such file or directory"), std::string::npos) << err;
+}
+
+// The names of the files in `dir`.
+std::set<std::string> Names(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+const std::string kConfig = "OPEN USB 0\n[COMMON]\nENABLE_INPUT FFFFFFFFFFFFFFFF\nSPECTRUM_CHANNEL 1k\n"
+                            "OUTFILE_LIST YES\nOUTFILE_HISTO YES\n";
+
+// The board's list and histogram files in the output folder are written over
+// only with --overwrite, which warns of those it did not write again.
+TEST_F(ReplayTest, ListAndHistogramFilesAreWrittenOverOnlyWithOverwrite) {
+    Write(Path("config.txt"), kConfig);
+    Write(Path("raw.bin"), Bytes(Events(4)));
+    const std::string replay = Path("config.txt").string() + " 0 ", raw = " " + Path("raw.bin").string();
+    ASSERT_EQ(Replay(replay + Path("fresh").string() + raw), 0) << err;
+    const std::set<std::string> fresh = Names(Path("fresh"));
+    struct Case {
+        std::vector<std::string> there;  // in the output folder before, each holding "old"
+        bool overwrite;
+        int status;
+        std::vector<std::string> messages;  // the lines on standard error, after the output folder's path
+    };
+    const Case cases[] = {
+        {{"run0_histo_b0_ch5.txt", "run0_list_b0_seg3.txt"}, false, 2,
+         {"run0_list_b0_seg3.txt exists already (and 1 more of board 0's list or histogram files): the replay would "
+          "write over it; --overwrite allows that"}},
+        // Another board's, another run's, another kind, no segment number.
+        {{"run0_list_b1_seg0.txt", "run0_raw_b0_seg0.bin", "run1_list_b0_seg0.txt", "run0_list_b0_seg.txt"}, false,
+         0, {}},
+        {{"run0_list_b0_seg0.txt", "run0_list_b0_seg7.txt", "run0_histo_b0_ch40.txt"}, true, 0,
+         {"run0_list_b0_seg7.txt is left from before: this replay did not write it",
+          "run0_histo_b0_ch40.txt is left from before"}},
+    };
+    const fs::path dir = Path("o");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.there.back());
+        fs::remove_all(dir), fs::create_directory(dir);
+        for (const std::string& name : c.there) Write(dir / name, "old");
+        EXPECT_EQ(Replay((c.overwrite ? "--overwrite " : "") + replay + dir.string() + raw), c.status) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), static_cast<long>(c.messages.size())) << err;
+        for (const std::string& m : c.messages) EXPECT_NE(err.find(dir.string() + "/" + m), std::string::npos) << err;
+        std::set<std::string> expected(c.there.begin(), c.there.end());
+        if (c.status == 0) expected.insert(fresh.begin(), fresh.end());
+        EXPECT_EQ(Names(dir), expected) << "nothing written when refused";
+        for (const std::string& n : expected)
+            EXPECT_EQ(Contents(dir / n), !c.status && fresh.count(n) ? Contents(Path("fresh") / n) : "old") << n;
+    }
+}
+
+// Raw files given together: the channel count that their events tell (2
+// blocks: 32, 4 blocks: 64) must agree between them and with --channels, or
+// nothing is written; a later event of the other count is damage. Segments in
+// a shell glob's order (seg10 before seg2) are replayed in their numbered
+// order, other names in the order given, with a warning where the time stamps
+// go backwards, but not where the 48-bit counter wraps.
+TEST_F(ReplayTest, RawFilesGivenTogetherAgreeInChannelCountAndAreReplayedInTheirOrder) {
+    Write(Path("config.txt"), kConfig);
+    const std::string of32 = Bytes(Events(2)), of64 = Bytes(Events(2, 4)), b1 = Path("run_raw_b1_seg0.bin").string();
+    auto from = [](uint64_t time) { return Bytes(Events(3, 2, time)); };  // 3 events, 1000 apart
+    struct Case {
+        const char* option;
+        std::vector<std::pair<std::string, std::string>> files;  // name, contents
+        int status;
+        std::string message;     // on standard error; nothing there when empty
+        std::size_t histograms;  // written when not refused
+        long events;             // in the list
+    };
+    const Case cases[] = {
+        {"--channels 32", {{"run_raw_b1_seg0.bin", of64}}, 2,  // what happened: 64-channel data as 32
+         b1 + " is named as a raw file of board 1, and is replayed as board 0\ntessary_replay: the events of " + b1 +
+             " carry 4 blocks, as a 64-channel board's do, but --channels gives 32 channels", 0, 0},
+        {"", {{"a.bin", of64}, {"e.bin", ""}, {"b.bin", of32}}, 2,
+         "a.bin holds events of a 64-channel board (4 blocks each), but " + Path("b.bin").string() +
+             " of a 32-channel board (2 blocks)", 0, 0},
+        {"", {{"a.bin", of32 + of64}}, 1,
+         "a.bin: byte offset 68: an event with 4 blocks (a 64-channel board's) among the events of a 32-channel board",
+         32, 2},
+        {"--channels 64", {{"a.bin", of64}, {"b.bin", Bytes(Events(2, 4, 5000))}}, 0, "", 64, 4},
+        {"--channels 32", {{"a.bin", ""}}, 0, "", 32, 0},  // no event tells
+        {"", {{"run_raw_b0_seg0.bin", from(0)}, {"run_raw_b0_seg10.bin", from(20000)},  // 5: as a glob gives them
+              {"run_raw_b0_seg2.bin", from(10000)}}, 0, "", 32, 9},
+        {"", {{"run_raw_b0_seg0.bin", from(0)}, {"run_raw_b0_seg2.bin", from(10000)},  // 6: their order, same files
+              {"run_raw_b0_seg10.bin", from(20000)}}, 0, "", 32, 9},
+        {"", {{"x_raw_b0_seg1.bin", from(10000)}, {"y_raw_b0_seg0.bin", from(0)}}, 0,  // two runs' names
+         "Warning: the time stamps go backwards from " + Path("x_raw_b0_seg1.bin").string() +
+             " (last event at 12000) to " + Path("y_raw_b0_seg0.bin").string() + " (first event at 0)", 32, 6},
+        {"", {{"c.bin", from((uint64_t{1} << 48) - 2501)}, {"d.bin", from(100)}}, 0, "", 32, 6},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        std::string raws;
+        for (const auto& [name, contents] : c.files) Write(Path(name), contents), raws += " " + Path(name).string();
+        const fs::path dir = Path("o" + std::to_string(i));
+        EXPECT_EQ(Replay(std::string(c.option) + " " + Path("config.txt").string() + " 0 " + dir.string() + raws),
+                  c.status);
+        EXPECT_TRUE(c.message.empty() ? err.empty() : err.find(c.message) != std::string::npos) << err;
+        EXPECT_EQ(out.find("replayed in the order of their segment numbers\n") != std::string::npos, i == 5) << out;
+        EXPECT_EQ(fs::exists(dir), c.histograms > 0) << "nothing written when refused";
+        if (c.histograms == 0) continue;
+        EXPECT_EQ(Names(dir).size(), c.histograms + 1);
+        const std::string list = Contents(dir / "run0_list_b0_seg0.txt");
+        EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), c.events + 2) << "a two-line header";
+    }
+    for (const std::string& name : Names(Path("o6")))
+        EXPECT_TRUE(Contents(Path("o5") / name) == Contents(Path("o6") / name)) << name;
+}
+
+// Files of the run's prefix that the summary does not name are listed as
+// EXTRA, status 0; not the run's lock and summary, nor the files of another
+// run whose summary is in the folder.
+TEST_F(ReplayTest, VerifyListsTheRunsFilesThatTheSummaryDoesNotName) {
+    fs::create_directories(Path("run/run_dir"));
+    for (const char* name : {"run_raw_b0_seg0.bin", "run_raw_b0_seg1.bin", "run_histo_b0_ch3.txt.part", "run.lock",
+                             "other_list_b0_seg0.txt", "run2_raw_b0_seg0.bin", "run_b_summary.json",
+                             "run_b_list_b0_seg0.txt", "run_b_raw_b0_seg0.bin.x"})
+        Write(Path("run") / name, name);
+    const std::string summary = R"({"boards": [{"files": [{"name": "run_raw_b0_seg0.bin", "size": 19, "crc32c": ")" +
+                                Crc("run_raw_b0_seg0.bin") + R"("}]}]})";
+    Write(Path("run/run_summary.json"), summary);
+    const std::string ours = "EXTRA    run_histo_b0_ch3.txt.part\nEXTRA    run_raw_b0_seg1.bin\n";
+    // The prefix from the names the summary gives, or from its own name.
+    for (const auto& [name, extra] : {std::pair<std::string, std::string>{"copy.json", ours},
+                                      {"other_summary.json", "EXTRA    other_list_b0_seg0.txt\n"}}) {
+        SCOPED_TRACE(name);
+        Write(Path("run") / name, summary);
+        EXPECT_EQ(Replay("--verify " + (Path("run") / name).string()), 0) << err;
+        EXPECT_EQ(out, "OK       run_raw_b0_seg0.bin\n" + extra +
+                           "1 files: 1 OK, 0 mismatched, 0 missing, 0 unreadable; " +
+                           std::to_string(std::count(extra.begin(), extra.end(), '\n')) + " not named (EXTRA)\n");
+        EXPECT_EQ(err, "");
+    }
 }
 
 }  // namespace
