@@ -17,20 +17,11 @@
 #include "../emulator/TempFolder.h"
 #include "Checksum.h"
 #include "EventWords.h"
+#include "ReplayTool.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kProgram = std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ";
-const std::string kReplay = REPLAY_TOOL;
-
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+using namespace replay_tool;
 
 std::string Bytes(const std::vector<uint32_t>& words) {
     return std::string(reinterpret_cast<const char*>(words.data()), words.size() * 4);
@@ -43,22 +34,6 @@ std::string Crc(const std::string& bytes) {
     tessary::FormatCrc32c(crc.Value(), text);
     return text;
 }
-
-struct ReplayTest : ::testing::Test {
-    // Runs a command line: its exit status, its standard output and error.
-    int Shell(const std::string& command) {
-        const int status =
-            std::system((command + " > " + folder.File("out.txt") + " 2> " + folder.File("err.txt")).c_str());
-        out = Contents(folder.File("out.txt"));
-        err = Contents(folder.File("err.txt"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    int Replay(const std::string& arguments) { return Shell(kReplay + " " + arguments); }
-    fs::path Path(const std::string& name) const { return folder.path() / name; }
-
-    emulator_test::TempFolder folder;
-    std::string out, err;
-};
 
 // The list segments `stem`0.txt, 1, ... in `dir`, each of which must begin
 // with `header`, joined without their headers.
