@@ -33,31 +33,56 @@ void Line(std::FILE* out, const char* label, int precision, double value, const 
 
 }  // namespace
 
-void FormatStatistics(std::FILE* out, const BoardCounters& cur, const BoardCounters& prev, const DaqConfig& config,
-                      TimeCounters counters, int board) {
-    if (cur.readoutBytes == prev.readoutBytes) {
+monitor::StatisticsFigures ComputeStatistics(const BoardCounters& cur, const BoardCounters& prev,
+                                             const DaqConfig& config, TimeCounters counters, int board) {
+    monitor::StatisticsFigures f;
+    f.noData = cur.readoutBytes == prev.readoutBytes;
+    if (f.noData) return f;
+    const double t = static_cast<double>(cur.lastTimestamp - prev.lastTimestamp) * 8.0;
+    if (board < 0 || board >= config.boardCount) board = PlottedBoard(config);
+    const uint32_t deadDelta = counters.dead - config.deadTimeAtReset[board];
+    const uint32_t totalDelta = counters.total - config.totalTimeAtReset[board];
+    f.liveTimeS = static_cast<uint32_t>(totalDelta - deadDelta) * kUnitSeconds;
+    f.deadTimePercent = deadDelta * 100.0 / totalDelta;
+    f.throughputMBps = static_cast<uint32_t>(cur.readoutBytes - prev.readoutBytes) / t * kBytesPerNsToMBps;
+    f.detectedKHz = static_cast<double>(cur.triggerCount - prev.triggerCount) * 1e6 / t;
+    f.processedKHz = static_cast<uint32_t>(cur.eventsProcessed - prev.eventsProcessed) * 1e6 / t;
+    f.pileUpKHz = static_cast<uint32_t>(cur.pileUpEvents - prev.pileUpEvents) * 1e6 / t;
+
+    // Every channel the board enables, so that a viewer may pick any group.
+    const BoardSettings& settings = config.boards[board];
+    const int channels = settings.channelCount > 0 ? settings.channelCount : kMaxChannels;
+    const uint32_t events = cur.eventsWithoutPileUp - prev.eventsWithoutPileUp;
+    for (int ch = 0; ch < channels && ch < kMaxChannels; ++ch) {
+        monitor::ChannelFigures& c = f.channels[ch];
+        c.enabled = settings.groupEnableMask[ch / kChannelsPerGroup] >> (ch % kChannelsPerGroup) & 1;
+        if (!c.enabled) continue;
+        const uint32_t hits = cur.channelHits[ch] - prev.channelHits[ch];
+        const uint32_t saturated = cur.channelSaturated[ch] - prev.channelSaturated[ch];
+        c.saturatedPercent = hits == 0 ? 0.0 : saturated * 100.0 / hits;
+        c.suppressedPercent = events == 0 ? 0.0 : (1.0 - static_cast<double>(hits) / events) * 100.0;
+        c.ocrKcps = (static_cast<double>(hits) - static_cast<double>(saturated)) * 1e6 / t;
+        c.ocrWithSaturatedKcps = static_cast<double>(hits) * 1e6 / t;
+    }
+    return f;
+}
+
+void PrintFigures(std::FILE* out, const monitor::StatisticsFigures& f, const DaqConfig& config, int board) {
+    if (f.noData) {
         std::fputs("No data...\n", out);
         return;
     }
-    const double t = static_cast<double>(cur.lastTimestamp - prev.lastTimestamp) * 8.0;
     if (board < 0 || board >= config.boardCount) board = PlottedBoard(config);
     const int group = EffectiveGroup(config);
     const BoardSettings& settings = config.boards[board];
     const bool hasGroup = settings.channelCount <= 0 || group < settings.channelCount / kChannelsPerGroup;
-    const uint8_t mask = hasGroup ? settings.groupEnableMask[group] : 0;
 
-    const uint32_t deadDelta = counters.dead - config.deadTimeAtReset[board];
-    const uint32_t totalDelta = counters.total - config.totalTimeAtReset[board];
-    Line(out, "Live Time              : ", 2, static_cast<uint32_t>(totalDelta - deadDelta) * kUnitSeconds, " s\n");
-    Line(out, "Dead Time              : ", 2, deadDelta * 100.0 / totalDelta, " %\n");
-    Line(out, "Throughput             : ", 3, static_cast<uint32_t>(cur.readoutBytes - prev.readoutBytes) / t * kBytesPerNsToMBps,
-         " MB/s\n");
-    Line(out, "Detected trigger rate  : ", 3, static_cast<double>(cur.triggerCount - prev.triggerCount) * 1e6 / t,
-         " kHz\n");
-    Line(out, "Processed trigger rate : ", 3,
-         static_cast<uint32_t>(cur.eventsProcessed - prev.eventsProcessed) * 1e6 / t, " kHz\n");
-    Line(out, "Pile-up Rate           : ", 3, static_cast<uint32_t>(cur.pileUpEvents - prev.pileUpEvents) * 1e6 / t,
-         " kHz\n");
+    Line(out, "Live Time              : ", 2, f.liveTimeS, " s\n");
+    Line(out, "Dead Time              : ", 2, f.deadTimePercent, " %\n");
+    Line(out, "Throughput             : ", 3, f.throughputMBps, " MB/s\n");
+    Line(out, "Detected trigger rate  : ", 3, f.detectedKHz, " kHz\n");
+    Line(out, "Processed trigger rate : ", 3, f.processedKHz, " kHz\n");
+    Line(out, "Pile-up Rate           : ", 3, f.pileUpKHz, " kHz\n");
 
     std::fputs("Channel index          : ", out);
     for (int i = 0; i < kChannelsPerGroup; ++i) std::fprintf(out, "%*d ", kWidth, kChannelsPerGroup * group + i);
@@ -67,51 +92,53 @@ void FormatStatistics(std::FILE* out, const BoardCounters& cur, const BoardCount
         const char* label;
         int precision;
         const char* unit;
+        double monitor::ChannelFigures::*value;
     };
-    const Row rows[] = {{"Saturated(SAT)         : ", 2, " %\n"},
-                        {"Suppressed             : ", 2, " %\n"},
-                        {"OCR                    : ", 3, " kcps\n"},
-                        {"OCR(incl. SAT)         : ", 3, " kcps\n"}};
-    const uint32_t events = cur.eventsWithoutPileUp - prev.eventsWithoutPileUp;
-    for (int r = 0; r < 4; ++r) {
-        std::fputs(rows[r].label, out);
+    const Row rows[] = {{"Saturated(SAT)         : ", 2, " %\n", &monitor::ChannelFigures::saturatedPercent},
+                        {"Suppressed             : ", 2, " %\n", &monitor::ChannelFigures::suppressedPercent},
+                        {"OCR                    : ", 3, " kcps\n", &monitor::ChannelFigures::ocrKcps},
+                        {"OCR(incl. SAT)         : ", 3, " kcps\n", &monitor::ChannelFigures::ocrWithSaturatedKcps}};
+    for (const Row& row : rows) {
+        std::fputs(row.label, out);
         for (int i = 0; i < kChannelsPerGroup; ++i) {
-            if (!(mask >> i & 1)) {
+            const int ch = kChannelsPerGroup * group + i;
+            if (!hasGroup || ch >= kMaxChannels || !f.channels[ch].enabled) {
                 std::fputs("    N/A ", out);
                 continue;
             }
-            const int ch = kChannelsPerGroup * group + i;
-            const uint32_t hits = cur.channelHits[ch] - prev.channelHits[ch];
-            const uint32_t saturated = cur.channelSaturated[ch] - prev.channelSaturated[ch];
-            double value = 0;
-            switch (r) {
-                case 0: value = hits == 0 ? 0.0 : saturated * 100.0 / hits; break;
-                case 1: value = events == 0 ? 0.0 : (1.0 - static_cast<double>(hits) / events) * 100.0; break;
-                case 2: value = (static_cast<double>(hits) - static_cast<double>(saturated)) * 1e6 / t; break;
-                default: value = static_cast<double>(hits) * 1e6 / t; break;
-            }
-            Number(out, rows[r].precision, value);
+            Number(out, row.precision, f.channels[ch].*row.value);
             std::fputc(' ', out);
         }
-        std::fputs(rows[r].unit, out);
+        std::fputs(row.unit, out);
     }
 }
 
-void PrintStatistics(std::FILE* out, int board, int32_t handle, const BoardCounters& current,
-                     const BoardCounters& previous, const DaqConfig& config) {
+void FormatStatistics(std::FILE* out, const BoardCounters& cur, const BoardCounters& prev, const DaqConfig& config,
+                      TimeCounters counters, int board) {
+    PrintFigures(out, ComputeStatistics(cur, prev, config, counters, board), config, board);
+}
+
+monitor::StatisticsFigures PrintStatistics(std::FILE* out, int board, int32_t handle, const BoardCounters& current,
+                                           const BoardCounters& previous, const DaqConfig& config) {
     TimeCounters counters;
     DRELM_TSY_GetDeadTime(handle, &counters.dead);
     DRELM_TSY_GetTotalTime(handle, &counters.total);
-    FormatStatistics(out, current, previous, config, counters, board);
+    const monitor::StatisticsFigures figures = ComputeStatistics(current, previous, config, counters, board);
+    PrintFigures(out, figures, config, board);
+    return figures;
 }
 
-void PrintStatisticsBlock(std::FILE* out, int board, int32_t handle, int64_t nowMs, BoardCounters& current,
-                          BoardCounters& previous, const DaqConfig& config) {
+monitor::StatisticsFigures PrintStatisticsBlock(std::FILE* out, int board, int32_t handle, int64_t nowMs,
+                                                BoardCounters& current, BoardCounters& previous,
+                                                const DaqConfig& config) {
     std::fputs("==========================================\n", out);
     std::fprintf(out, "Board %d%s", board, board == config.plotBoard ? "(plotted)\n" : "\n");
-    Line(out, "Real time              : ", 2, static_cast<float>(nowMs - config.resetTimeMs) / 1000.0f, " s\n");
-    PrintStatistics(out, board, handle, current, previous, config);
+    const double realTime = static_cast<float>(nowMs - config.resetTimeMs) / 1000.0f;
+    Line(out, "Real time              : ", 2, realTime, " s\n");
+    monitor::StatisticsFigures figures = PrintStatistics(out, board, handle, current, previous, config);
+    figures.realTimeS = realTime;
     TakeSnapshot(current, previous);
+    return figures;
 }
 
 }  // namespace tessary

@@ -8,6 +8,7 @@
 
 #include "BoardCounters.h"
 #include "DaqConfig.h"
+#include "MonitorStatus.h"
 #include "PlotSelection.h"
 
 namespace tessary {
@@ -28,15 +29,22 @@ struct TimeCounters {
 void FormatStatistics(std::FILE* out, const BoardCounters& current, const BoardCounters& previous,
                       const DaqConfig& config, TimeCounters counters, int board = -1);
 
+// The figures FormatStatistics prints, for every channel the board has
+// (the monitor's viewers pick their own group), and their printing.
+monitor::StatisticsFigures ComputeStatistics(const BoardCounters& current, const BoardCounters& previous,
+                                             const DaqConfig& config, TimeCounters counters, int board = -1);
+void PrintFigures(std::FILE* out, const monitor::StatisticsFigures& figures, const DaqConfig& config,
+                  int board = -1);
+
 // FormatStatistics with the counters read from the board (failures ignored:
-// the values are then 0).
-void PrintStatistics(std::FILE* out, int board, int32_t handle, const BoardCounters& current,
+// the values are then 0); the figures printed.
+monitor::StatisticsFigures PrintStatistics(std::FILE* out, int board, int32_t handle, const BoardCounters& current,
                      const BoardCounters& previous, const DaqConfig& config);
 
 // The whole block of board `board`: its heading, the real time since the
 // last start or reset (`nowMs` - resetTimeMs), the statistics, then the
-// snapshot of the current record into the previous one.
-void PrintStatisticsBlock(std::FILE* out, int board, int32_t handle, int64_t nowMs, BoardCounters& current,
+// snapshot of the current record into the previous one; the figures printed.
+monitor::StatisticsFigures PrintStatisticsBlock(std::FILE* out, int board, int32_t handle, int64_t nowMs, BoardCounters& current,
                           BoardCounters& previous, const DaqConfig& config);
 
 }  // namespace tessary
