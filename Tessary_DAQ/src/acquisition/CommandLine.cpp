@@ -31,6 +31,17 @@ const char kUsage[] =
     "  --overwrite             replace the files of an earlier run with the same\n"
     "                          OUTFILE_NAME (by default they are moved aside)\n"
     "\n"
+    "Live monitor (see the README for the page, the JSON API and the metrics):\n"
+    "  --monitor [ADDRESS:]PORT  serve a live page of the run, a JSON API and\n"
+    "                          Prometheus metrics (/metrics) at ADDRESS (default\n"
+    "                          127.0.0.1; [::1] for IPv6) and PORT (0: any free\n"
+    "                          port). A token, new for every run, is printed at\n"
+    "                          start-up and written to monitor_token in the\n"
+    "                          per-user folder: the page's start, stop, trigger\n"
+    "                          and reset buttons need it, and on an address other\n"
+    "                          than the loopback every request does\n"
+    "  --monitor-metrics-open  /metrics readable without the token on any address\n"
+    "\n"
     "Keys while it runs:\n"
     "  s        start/stop the acquisition\n"
     "  q        quit (also Ctrl-C, SIGTERM, SIGHUP)\n"
@@ -54,7 +65,7 @@ const char kUsage[] =
     "output file is on), with every output file's size and CRC-32C.\n"
     "\n"
     "Exit status: 0 after a normal end (q, a preset or a stop signal), 64 for a\n"
-    "bad command line (nothing is touched then), else the error code (1 to 17;\n"
+    "bad command line (nothing is touched then), else the error code (1 to 18;\n"
     "2 for an error in the configuration file).\n";
 
 // A number of seconds: decimal, finite, above 0 and at most a year.
@@ -84,6 +95,26 @@ bool ParseCount(const char* text, uint64_t& out) {
     return true;
 }
 
+// [ADDRESS:]PORT; an IPv6 address in brackets.
+bool ParseMonitorAddress(const std::string& text, monitor::MonitorOptions& out) {
+    std::string address = "127.0.0.1", port = text;
+    const size_t colon = text.rfind(':');
+    if (colon != std::string::npos) {
+        address = text.substr(0, colon);
+        port = text.substr(colon + 1);
+        if (address.size() >= 2 && address.front() == '[' && address.back() == ']')
+            address = address.substr(1, address.size() - 2);
+        if (address.empty() || address.find_first_of(" []/") != std::string::npos) return false;
+    }
+    uint64_t value = 0;
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stoull(port);
+    if (value > 65535) return false;
+    out.address = address;
+    out.port = static_cast<int>(value);
+    return true;
+}
+
 }  // namespace
 
 const char* UsageText() { return kUsage; }
@@ -107,6 +138,22 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ProgramOpt
         }
         if (arg == "--overwrite") {
             options.overwrite = true;
+            continue;
+        }
+        if (arg == "--monitor-metrics-open") {
+            options.monitor.metricsOpen = true;
+            continue;
+        }
+        if (arg == "--monitor") {
+            if (i + 1 >= argc) {
+                message = "--monitor needs [ADDRESS:]PORT, for example --monitor 8080";
+                return CommandLineAction::Refused;
+            }
+            if (!ParseMonitorAddress(argv[++i], options.monitor)) {
+                message = std::string("--monitor: \"") + argv[i] +
+                          "\" is not [ADDRESS:]PORT with PORT from 0 to 65535 (for example 8080, 0.0.0.0:8080 or [::1]:8080)";
+                return CommandLineAction::Refused;
+            }
             continue;
         }
         const bool real = arg == "--preset-real", live = arg == "--preset-live", counts = arg == "--preset-counts";

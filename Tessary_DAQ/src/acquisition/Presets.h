@@ -26,9 +26,16 @@ public:
     // True once a preset is reached, with What() and Board() telling which.
     bool Reached(const RunTotals& totals, bool acquiring, int64_t nowMs);
     const std::string& What() const { return what_; }
+    // How far the run is towards the nearest of its presets, from 0 to 1,
+    // with a line saying so; -1 without a preset.
+    double Progress(const RunTotals& totals, bool acquiring, int64_t nowMs, std::string& text) const;
     int Board() const { return board_; }  // -1 for the real-time preset
 
 private:
+    int64_t AcquiredMs(bool acquiring, int64_t nowMs) const {
+        return acquiredMs_ + (acquiring ? nowMs - acquiringSinceMs_ : 0);
+    }
+
     ProgramOptions options_;
     int64_t acquiredMs_ = 0;        // host time of the periods of acquisition that ended
     int64_t acquiringSinceMs_ = 0;  // start of the one under way

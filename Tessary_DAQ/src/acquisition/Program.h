@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Console.h"
+#include "Monitor.h"
 #include "ProgramError.h"
 
 namespace tessary {
@@ -28,6 +29,8 @@ struct ProgramOptions {
     std::optional<double> presetRealS;      // seconds of acquisition on the host's clock
     std::optional<double> presetLiveS;      // seconds of live time on any board's counters
     std::optional<uint64_t> presetCounts;   // events accounted by any board
+    // The live monitor: off unless a port is given.
+    monitor::MonitorOptions monitor;
 };
 
 // Runs the program with its keys from `keys` and its messages to `out`;

@@ -4,6 +4,7 @@
 //   SessionStartup.cpp   banner, configuration, boards, files, buffers, tables, plotter
 //   SessionLoop.cpp      one pass of the run loop: keys, triggers, each board's turn
 //   SessionShutdown.cpp  boards stopped, files closed, the run's summary
+//   SessionMonitor.cpp   the live monitor: its start, the status and spectra it shows
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,8 @@
 #include "DrelmTessaryLib.h"
 #include "FileLock.h"
 #include "Keyboard.h"
+#include "Monitor.h"
+#include "MonitorStatus.h"
 #include "OutputFiles.h"
 #include "Plotter.h"
 #include "Presets.h"
@@ -57,6 +60,13 @@ private:
     void RewriteHistograms(int k);
     void FollowAcquisition(bool wasRunning);
     void AfterPass();
+
+    // The live monitor.
+    ProgramError StartMonitor(const monitor::MonitorOptions& options);
+    void PublishStatus();
+    void PublishPrinted(int k, const monitor::StatisticsFigures& figures, int64_t nowMs);
+    void FeedMonitor();
+    void EndMonitor(const std::string& endedBy);
 
     // Shutdown.
     RunSummary SummarizeRun(ProgramError error);
@@ -108,6 +118,14 @@ private:
     Presets presets_{ProgramOptions{}};
     int64_t pollStamp_ = 0;
     std::string endedBy_;
+
+    // The live monitor, when on: the status is kept here with its room
+    // taken at start-up, so that a publish copies without allocating.
+    std::unique_ptr<monitor::Monitor> monitor_;
+    std::FILE* console_ = nullptr;  // out_ before the monitor's tee took its place
+    monitor::RunStatus status_;
+    int64_t publishStamp_ = 0;
+    int64_t statusResetMs_ = 0;  // the reset time the printed figures belong to
 };
 
 }  // namespace tessary

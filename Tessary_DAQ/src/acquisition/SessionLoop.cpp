@@ -68,7 +68,9 @@ ProgramError Session::ReadBoard(int k) {
         if (running && (turn || plot)) {
             if (turn) statDue_ = false, statBoard_ = (k + 1) % Boards();
             accounting_.Wait();  // the block shows this batch too
-            PrintStatisticsBlock(out_, k, handles_[k], now, current_[k], previous_[k], config);
+            const monitor::StatisticsFigures& figures =
+                PrintStatisticsBlock(out_, k, handles_[k], now, current_[k], previous_[k], config);
+            PublishPrinted(k, figures, now);
             PlotIfDue(k, events, count);
             // A histogram file that fails is written whole again at the next print: the run goes on.
             outputs_.RewriteHistograms(k, current_[k], config);
@@ -141,7 +143,9 @@ void Session::RewriteHistograms(int k) {
 ProgramError Session::Loop() {
     if (stoppedInStartUp_) return ProgramError::None;
     DaqConfig& config = *config_;
-    StartFirst keys(keys_, startAtOnce_);
+    StartFirst first(keys_, startAtOnce_);
+    // Keys from the monitor's page enter the same stream, before the console's.
+    monitor::MergedKeys keys(first, monitor_ ? &monitor_->Feed().Keys() : nullptr);
     KeyboardIo io{keys, out_, &platform::TimeNowMs, &platform::SleepMs};
     loopReached_ = true;
     loopStartMs_ = platform::TimeNowMs();
@@ -156,7 +160,8 @@ ProgramError Session::Pass(KeyboardIo& io) {
     if (PeriodElapsedAt(platform::TimeNowMs(), kKeyPollMs, keyStamp_)) {
         // A key may clear the counters (s, r): the histogram files of a
         // stop take what was accounted before that.
-        if (io.keys.KeyWaiting())
+        const bool keyWaiting = io.keys.KeyWaiting();
+        if (keyWaiting)
             for (int b = 0; b < Boards(); ++b)
                 if (histogramsDue_[b]) RewriteHistograms(b);
         const bool wasRunning = config.acquisitionRunning != 0;
@@ -164,6 +169,11 @@ ProgramError Session::Pass(KeyboardIo& io) {
         CheckKeyboardCommand(io, handles_.data(), config, current_.data(), previous_.data());
         FollowAcquisition(wasRunning);
         if (config.quitRequested && endedBy_.empty()) endedBy_ = "key";
+        // A key from the page is answered with the state it led to.
+        if (keyWaiting && monitor_) {
+            PublishStatus();
+            monitor_->Feed().Keys().HandledTaken();
+        }
         // Stopped, a plot request has no data to wait for: the spectra as they are.
         if (config.plotRequested && !config.acquisitionRunning) {
             PlotSpectra(plotter_, config, current_[PlottedBoard(config)], out_);
@@ -181,6 +191,7 @@ ProgramError Session::Pass(KeyboardIo& io) {
     for (int k = 0; k < Boards(); ++k)
         if (const ProgramError e = ReadBoard(k); e != ProgramError::None) return e;
     AfterPass();
+    FeedMonitor();
     return ProgramError::None;
 }
 

@@ -51,6 +51,9 @@ ProgramError Session::Shutdown(ProgramError error) {
         if (buffer) DRELM_TSY_FreeReadoutBuffer(&buffer), buffer = nullptr;
     if (touchBoards)
         for (int b = 0; b < Boards(); ++b) DRELM_TSY_CloseTessary(handles_[b]);
+    EndMonitor(error != ProgramError::None
+                   ? "error " + std::to_string(static_cast<int>(error)) + ": " + ErrorMessage(error)
+                   : endedBy_.empty() ? "key" : endedBy_);
     std::fflush(out_);
     return error;
 }

@@ -168,6 +168,7 @@ ProgramError Session::Start(const ProgramOptions& options) {
     if (const ProgramError e = OpenPlotter(plotter_, *config_, userFolder_, out_); e != ProgramError::None) return e;
 
     accounting_.Start(&Session::AccountBatch, this);  // without its thread, the loop accounts every batch
+    if (const ProgramError e = StartMonitor(options.monitor); e != ProgramError::None) return e;
     std::fputs("[s] start/stop the acquisition, [q] quit, [space key] help\n", out_);
     std::fflush(out_);
     keyStamp_ = statStamp_ = platform::TimeNowMs();

@@ -22,6 +22,7 @@ const char* ErrorMessage(ProgramError error) {
         "Output file open error",
         "Output file write error",
         "Calibration Upload Error",
+        "Monitor start error",
     };
     const int code = static_cast<int>(error);
     if (code < 0 || code >= static_cast<int>(sizeof kMessages / sizeof kMessages[0])) return kMessages[0];

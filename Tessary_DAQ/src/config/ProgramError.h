@@ -23,6 +23,7 @@ enum class ProgramError : int {
     OutputFileOpen = 15,
     OutputFileWrite = 16,
     CalibrationUpload = 17,
+    Monitor = 18,  // the live monitor could not start (its address taken, say)
 };
 
 // The message printed for a code; "No Error" for 0 and for codes outside
