@@ -4,7 +4,10 @@
 # and list files, and with every output on, next to this disk's sequential
 # write speed measured in the same run (dd with fdatasync, through the
 # system's cache and past it, as the program writes), and the peak resident
-# size of a run against one ten times as long (memory must stay flat).
+# size of a run against one ten times as long (memory must stay flat), and
+# the same run as raw and list with the live monitor under load (20 viewers
+# polling the status ten times a second and a spectrum a second each, and a
+# scrape of the metrics every second) against it without the monitor.
 #
 # Usage: bench/run_throughput.sh [SECONDS] [BOARDS] [RATE_HZ]   (defaults 5, 8, 1000000)
 # Four such boards offer about 490 MB/s (each is dead 300 ns an event), which
@@ -40,14 +43,26 @@ stub_plotter
 
 # One run of $2 seconds of acquisition; prints MB/s of board data and of all
 # files written, the peak RSS, and with $6 = disk the disk's speed for the
-# volume written and the share of it the run reached.
+# volume written and the share of it the run reached; with $6 = monitor the
+# run serves the live monitor to the viewers of bench/monitor_load.py.
 run() {
   local name=$1 length=$2 raw=$3 list=$4 histo=$5 compare=${6:-}
+  local options=() load=
   program_config "$boards" tp 1000 "$raw" "$list" "$histo" > "$work/config.txt"
   rm -rf "$work/Tessary_DAQ/out" "$work/log.txt"
+  if [ "$compare" = monitor ]; then
+    local port
+    port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    options=(--monitor "127.0.0.1:$port")
+    # The viewers come once the page is up, and stay for the acquisition.
+    (for ((i = 0; i < 600; i++)); do grep -q '^Monitor: ' "$work/log.txt" 2>/dev/null && break; sleep 0.1; done
+     bench/monitor_load.py "http://127.0.0.1:$port" 20 "$length" > "$work/load.txt") &
+    load=$!
+  fi
   keys "$length" |
     HOME=$work DRELM_EMULATOR_SETTINGS=$settings /usr/bin/time -f %M -o "$work/rss" \
-      "$program" "$work/config.txt" > "$work/log.txt" 2>&1 || { echo "$name: the run failed" >&2; tail "$work/log.txt" >&2; exit 1; }
+      "$program" "${options[@]}" "$work/config.txt" > "$work/log.txt" 2>&1 || { echo "$name: the run failed" >&2; tail "$work/log.txt" >&2; exit 1; }
+  if [ -n "$load" ]; then wait "$load" || true; echo "  $(cat "$work/load.txt")"; fi
   # Every byte read goes to the raw files once: their sizes are the board data.
   local bytes written
   bytes=$(stat -c %s "$work"/Tessary_DAQ/out/tp_raw_b*_seg*.bin | awk '{ s += $1 } END { printf "%.0f", s }')
@@ -70,6 +85,7 @@ echo "Disk: $(disk_speed 1024) MB/s (1 GiB written and flushed)"
 echo "$boards boards, $rate Hz each offered"
 run "raw only" "$seconds" YES NO NO disk
 run "raw and list" "$seconds" YES YES NO disk
+run "raw and list, monitor viewed" "$seconds" YES YES NO monitor
 run "all outputs" "$seconds" YES YES YES
 # Short runs may write into the page cache; ten times as long, the disk's
 # own sustained speed shows (and the memory must stay flat).
