@@ -49,6 +49,7 @@ private:
     MonitorFeed feed_;
     std::unique_ptr<MonitorServer> server_;
     std::string token_;
+    std::string address_;
     std::FILE* tee_ = nullptr;
 };
 

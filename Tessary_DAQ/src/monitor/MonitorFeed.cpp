@@ -26,14 +26,19 @@ void MonitorFeed::SetBoards(const std::vector<int>& channelCounts) {
     channelCounts_ = channelCounts;
     spectra_.clear();
     spare_.clear();
-    for (const int channels : channelCounts) {
+    for (int& channels : channelCounts_) channels = std::clamp(channels, 0, kMaxChannels);
+    for (const int channels : channelCounts_) {
         for (auto* list : {&spectra_, &spare_}) {
             auto snapshot = std::make_shared<SpectraSnapshot>();
             snapshot->channelCount = channels;
-            snapshot->counts.assign(static_cast<size_t>(channels) * kSpectrumBins, 0);
+            snapshot->counts = std::make_unique_for_overwrite<uint32_t[]>(static_cast<size_t>(channels) * kSpectrumBins);
+            snapshot->takenMs.assign(static_cast<size_t>(channels), SpectraSnapshot::kNever);
             list->push_back(std::move(snapshot));
         }
     }
+    const size_t slots = channelCounts_.size() * kMaxChannels;
+    channelWantedUntilMs_ = std::make_unique<std::atomic<int64_t>[]>(slots);
+    for (size_t i = 0; i < slots; ++i) channelWantedUntilMs_[i] = SpectraSnapshot::kNever;
 }
 
 int MonitorFeed::ChannelCount(int board) const {
@@ -60,22 +65,26 @@ void MonitorFeed::PublishSpectra(int board, const BoardCounters& counters, int64
     // A viewer still copying out of the spare: the next refresh reuses it.
     if (spare.use_count() > 1) return;
     const int channels = spare->channelCount;
+    bool copied = false;
     for (int ch = 0; ch < channels; ++ch) {
-        uint32_t* to = spare->counts.data() + static_cast<size_t>(ch) * kSpectrumBins;
+        if (channelWantedUntilMs_[static_cast<size_t>(board) * kMaxChannels + ch].load() <= nowMs) continue;
+        uint32_t* to = spare->counts.get() + static_cast<size_t>(ch) * kSpectrumBins;
         const double* from = counters.spectrum[ch];
         if (from == nullptr) {
             std::fill(to, to + kSpectrumBins, 0u);
-            continue;
+        } else {
+            for (int bin = 0; bin < kSpectrumBins; ++bin)
+                to[bin] = from[bin] >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(from[bin]);
         }
-        for (int bin = 0; bin < kSpectrumBins; ++bin)
-            to[bin] = from[bin] >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(from[bin]);
+        spare->takenMs[ch] = nowMs;
+        copied = true;
     }
-    spare->takenMs = nowMs;
+    lastRefreshMs_ = nowMs;
+    if (!copied) return;
     {
         std::lock_guard lock(mutex_);
         std::swap(spectra_[board], spare);
     }
-    lastRefreshMs_ = nowMs;
     changed_.notify_all();
 }
 
@@ -96,18 +105,25 @@ bool MonitorFeed::WaitForStatus(uint64_t seen, int timeoutMs, RunStatus& status)
 bool MonitorFeed::Spectrum(int board, int channel, int waitMs, std::vector<uint32_t>& counts, int64_t& takenMs) {
     if (board < 0 || board >= Boards() || channel < 0 || channel >= channelCounts_[board]) return false;
     const int64_t now = platform::MonotonicMs();
+    channelWantedUntilMs_[static_cast<size_t>(board) * kMaxChannels + channel] = now + kSpectraWantedMs;
     wantedUntilMs_ = now + kSpectraWantedMs;
     std::shared_ptr<SpectraSnapshot> snapshot;
     {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] {
-            return closed_ || now - spectra_[board]->takenMs < kSpectraRefreshMs + 500;
+            return closed_ || now - spectra_[board]->takenMs[channel] < kSpectraRefreshMs + 500;
         });
         snapshot = spectra_[board];
     }
-    const uint32_t* from = snapshot->counts.data() + static_cast<size_t>(channel) * kSpectrumBins;
-    counts.assign(from, from + kSpectrumBins);
-    takenMs = snapshot->takenMs;
+    const int64_t taken = snapshot->takenMs[channel];
+    if (taken == SpectraSnapshot::kNever) {
+        takenMs = 0;
+        counts.assign(kSpectrumBins, 0);  // never copied: the loop has not come round yet
+    } else {
+        takenMs = platform::TimeNowMs() - (platform::MonotonicMs() - taken);
+        const uint32_t* from = snapshot->counts.get() + static_cast<size_t>(channel) * kSpectrumBins;
+        counts.assign(from, from + kSpectrumBins);
+    }
     return true;
 }
 

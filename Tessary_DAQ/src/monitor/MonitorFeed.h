@@ -20,11 +20,13 @@
 namespace tessary::monitor {
 
 // One board's spectra as the loop last copied them: counts per bin, channel
-// after channel.
+// after channel. Only the channels viewers asked for are copied, so the
+// memory of the others is never touched (and never resident).
 struct SpectraSnapshot {
     int channelCount = 0;
-    int64_t takenMs = 0;  // monotonic
-    std::vector<uint32_t> counts;  // channelCount x kSpectrumBins
+    std::unique_ptr<uint32_t[]> counts;  // channelCount x kSpectrumBins
+    std::vector<int64_t> takenMs;        // per channel, monotonic; kNever until copied
+    static constexpr int64_t kNever = INT64_MIN / 2;
 };
 
 class MonitorFeed {
@@ -43,10 +45,12 @@ public:
     // Copies `status` in, with the next sequence number, and wakes the
     // viewers that wait for a change.
     void Publish(const RunStatus& status);
-    // True when a viewer asked for spectra lately and the last copy is at
-    // least a refresh period old: then the loop calls PublishSpectra.
+    // True when a viewer asked for a spectrum lately and the last copy is at
+    // least a refresh period old: then the loop calls PublishSpectra for
+    // every board (monotonic times).
     bool SpectraDue(int64_t nowMs) const;
-    // Copies board's spectra (counts as stored, cut to 32 bits).
+    // Copies the board's spectra that viewers asked for lately (counts as
+    // stored, cut to 32 bits).
     void PublishSpectra(int board, const BoardCounters& counters, int64_t nowMs);
 
     // --- the monitor's threads ---
@@ -56,7 +60,9 @@ public:
     bool WaitForStatus(uint64_t seen, int timeoutMs, RunStatus& status) const;
     // The spectrum of one channel: asks the loop for fresh copies and waits
     // up to waitMs for one if the last is older than a refresh period.
-    // False for a board or channel out of range.
+    // `takenMs`: when the loop copied it, wall clock (ms since 1970 UTC), 0
+    // when it has not yet (the counts are then 0). False for a board or
+    // channel out of range.
     bool Spectrum(int board, int channel, int waitMs, std::vector<uint32_t>& counts, int64_t& takenMs);
     // Ends every wait: the run is over.
     void Close();
@@ -73,7 +79,9 @@ private:
     // spare is reused unless a viewer still holds it.
     std::vector<std::shared_ptr<SpectraSnapshot>> spectra_, spare_;
     std::vector<int> channelCounts_;
-    std::atomic<int64_t> wantedUntilMs_{0};
+    // Per board and channel (kMaxChannels each): until when a viewer wants it.
+    std::unique_ptr<std::atomic<int64_t>[]> channelWantedUntilMs_;
+    std::atomic<int64_t> wantedUntilMs_{0};  // the latest of them
     std::atomic<int64_t> lastRefreshMs_{0};
     RemoteKeys keys_;
     MessageLog messages_;
