@@ -3,7 +3,10 @@
 # packages. Does nothing when everything is already there.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev)
+# libjs-dygraphs: the monitor page's chart, compiled into the program;
+# chromium, chromium-driver, python3-selenium: the page's browser test.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev
+  libjs-dygraphs chromium chromium-driver python3-selenium)
 
 missing=()
 for p in "${packages[@]}"; do
