@@ -17,6 +17,7 @@
 #include "BoardCounters.h"
 #include "Console.h"
 #include "DaqConfig.h"
+#include "DiskWatch.h"
 #include "DrelmTessaryLib.h"
 #include "FileLock.h"
 #include "Keyboard.h"
@@ -108,6 +109,8 @@ private:
     Presets presets_{ProgramOptions{}};
     int64_t pollStamp_ = 0;
     std::string endedBy_;
+    // The output file system, checked after the passes every few seconds.
+    DiskWatch disk_;
 };
 
 }  // namespace tessary
