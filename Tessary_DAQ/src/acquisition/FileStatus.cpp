@@ -2,6 +2,27 @@
 
 namespace tessary {
 
-void FillFileStatus(const OutputFiles& /*outputs*/, monitor::RunStatus& /*status*/) {}
+void FillFileStatus(const OutputFiles& outputs, const DiskWatch& disk, monitor::RunStatus& status) {
+    std::size_t open = 0;
+    for (int b = 0; b < outputs.Boards(); ++b)
+        for (const bool list : {false, true}) {
+            OpenSegment segment;
+            if (!outputs.Segment(b, list, segment)) continue;
+            if (open == status.files.size()) status.files.emplace_back();
+            status.files[open].path.assign(segment.name);
+            status.files[open].bytes = segment.bytes;
+            ++open;
+        }
+    status.files.resize(open);
+
+    static_assert(monitor::kRawFile == static_cast<int>(OutputKind::Raw) &&
+                  monitor::kListFile == static_cast<int>(OutputKind::List) &&
+                  monitor::kHistogramFile == static_cast<int>(OutputKind::Histogram));
+    for (std::size_t b = 0; b < status.boards.size(); ++b)
+        for (int kind = 0; kind < monitor::kFileKinds; ++kind)
+            status.boards[b].writtenBytes[kind] =
+                outputs.BytesGiven(static_cast<int>(b), static_cast<OutputKind>(kind));
+    status.disk = disk.Status();
+}
 
 }  // namespace tessary

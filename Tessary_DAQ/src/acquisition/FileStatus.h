@@ -1,13 +1,16 @@
 // The output files and the output file system, as the monitor shows them.
 #pragma once
 
+#include "DiskWatch.h"
 #include "MonitorStatus.h"
 #include "OutputFiles.h"
 
 namespace tessary {
 
-// The files being written with their sizes, the bytes written per kind of
-// file and board, and the output file system's free space.
-void FillFileStatus(const OutputFiles& outputs, monitor::RunStatus& status);
+// The raw and list segments being written with the bytes given to them so
+// far, per board the bytes given to each kind of file over the run (into
+// the boards already in `status`), and the disk watch's last reading.
+// Allocates nothing once the names have grown to their length.
+void FillFileStatus(const OutputFiles& outputs, const DiskWatch& disk, monitor::RunStatus& status);
 
 }  // namespace tessary

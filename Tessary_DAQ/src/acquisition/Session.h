@@ -18,6 +18,7 @@
 #include "BoardCounters.h"
 #include "Console.h"
 #include "DaqConfig.h"
+#include "DiskWatch.h"
 #include "DrelmTessaryLib.h"
 #include "FileLock.h"
 #include "Keyboard.h"
@@ -118,6 +119,8 @@ private:
     Presets presets_{ProgramOptions{}};
     int64_t pollStamp_ = 0;
     std::string endedBy_;
+    // The output file system, checked after the passes every few seconds.
+    DiskWatch disk_;
 
     // The live monitor, when on: the status is kept here with its room
     // taken at start-up, so that a publish copies without allocating.

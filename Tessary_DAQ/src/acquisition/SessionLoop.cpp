@@ -196,12 +196,18 @@ ProgramError Session::Pass(KeyboardIo& io) {
 }
 
 // The boards' time counters read now and then, and the presets looked at
-// (also after a stop: the reads that empty the boards may reach one). The
-// pass is the loop's shortest unit, so this costs one clock read at most.
+// (also after a stop: the reads that empty the boards may reach one), and
+// the output file system watched. The pass is the loop's shortest unit, so
+// this costs one clock read.
 void Session::AfterPass() {
+    const int64_t now = platform::MonotonicMs();
+    // A disk about to fill ends the run as a preset does, with every file whole.
+    if (!config_->quitRequested && disk_.Watch(now, outputs_, out_)) {
+        endedBy_ = "disk space";
+        config_->quitRequested = 1;
+    }
     const bool acquiring = config_->acquisitionRunning != 0;
     if (!acquiring && !presets_.Any()) return;
-    const int64_t now = platform::MonotonicMs();
     const bool poll =
         acquiring && PeriodElapsedAt(now, presets_.NeedLiveTime() ? kLivePollMs : kCounterPollMs, pollStamp_);
     if (!poll && !presets_.Any()) return;

@@ -89,7 +89,7 @@ void Session::PublishStatus() {
         board.liveTimeS = times.LiveS();
         board.deadTimeS = times.deadS;
     }
-    FillFileStatus(outputs_, s);
+    FillFileStatus(outputs_, disk_, s);
     monitor_->Feed().Publish(s);
 }
 

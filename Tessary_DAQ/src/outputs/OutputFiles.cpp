@@ -57,6 +57,37 @@ void OutputFiles::Record(int board, const BufferedFile& file, bool whole) {
     written_[board].push_back({file.Name(), file.BytesGiven(), file.Checksum(), whole});
 }
 
+namespace {
+constexpr int kKinds = 3;
+std::size_t KindIndex(int board, OutputKind kind) {
+    return static_cast<std::size_t>(board) * kKinds + static_cast<std::size_t>(kind);
+}
+}  // namespace
+
+bool OutputFiles::Segment(int board, bool list, OpenSegment& segment) const {
+    if (!ValidBoard(board)) return false;
+    const BufferedFile& file = list ? boards_[board].list : boards_[board].raw;
+    if (!file.IsOpen()) return false;
+    segment = {file.Name(), file.BytesGiven(), bufferBytes_[list ? 1 : 0]};
+    return true;
+}
+
+uint64_t OutputFiles::BytesGiven(int board, OutputKind kind) const {
+    if (board < 0 || KindIndex(board, kind) >= bytesGiven_.size()) return 0;
+    uint64_t bytes = bytesGiven_[KindIndex(board, kind)];
+    OpenSegment open;
+    if (kind != OutputKind::Histogram && Segment(board, kind == OutputKind::List, open)) bytes += open.bytes;
+    return bytes;
+}
+
+uint64_t OutputFiles::LargestHistogram() const {
+    uint64_t largest = 0;
+    for (int b = 0; b < Boards(); ++b)
+        for (const WrittenFile& histogram : histograms_[b])
+            if (histogram.bytes > largest) largest = histogram.bytes;
+    return largest;
+}
+
 bool OutputFiles::DirectoryAccessible(const DaqConfig& config) {
     if (platform::PathAccessible(config.outfilePath)) return true;
     std::fprintf(out_,
@@ -117,6 +148,7 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
     const std::size_t perBoard = (config.outfileRaw ? rawBytes : 0) + (config.outfileList ? listBytes : 0);
     try {
         written_.assign(static_cast<std::size_t>(boardCount_), {});
+        bytesGiven_.assign(static_cast<std::size_t>(boardCount_) * kKinds, 0);
         histograms_.assign(static_cast<std::size_t>(boardCount_), std::vector<WrittenFile>(kMaxChannels));
         boards_ = std::make_unique<BoardFiles[]>(static_cast<std::size_t>(boardCount_));
         // One block more, for the first buffer to start on a block: direct
@@ -129,6 +161,8 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
         return ProgramError::Memory;
     }
     histogram_.SetBuffer(histogramBuffer_.get(), config.outfileHisto ? kHistogramBufferBytes : 0);
+    bufferBytes_[0] = rawBytes;
+    bufferBytes_[1] = listBytes;
     // Without the thread every write is made on the caller's, as the
     // histograms' are: slower when the disk stalls, but nothing is lost.
     if (behind && perBoard > 0) writer_.Start(2 * static_cast<std::size_t>(boardCount_));
@@ -222,6 +256,7 @@ ProgramError OutputFiles::RewriteHistograms(int board, const BoardCounters& curr
         }
         WrittenFile& record = histograms_[board][ch];
         record.bytes = histogram_.BytesGiven();
+        bytesGiven_[KindIndex(board, OutputKind::Histogram)] += record.bytes;
         record.checksum = histogram_.Checksum();
     }
     return ProgramError::None;
@@ -287,9 +322,11 @@ ProgramError OutputFiles::NextSegment(BufferedFile& file, int32_t& segment, int 
     // What the closed segment holds, cut back when its last writes failed.
     BufferedFile::Closed closed;
     const BufferedFile::Switch switched = file.SwitchTo(name_, &closed);
-    if (switched != BufferedFile::Switch::NotCreated)
+    if (switched != BufferedFile::Switch::NotCreated) {
         written_[board].push_back(
             {previousName_, closed.bytes, closed.checksum, switched == BufferedFile::Switch::Done});
+        bytesGiven_[KindIndex(board, list ? OutputKind::List : OutputKind::Raw)] += closed.bytes;
+    }
     switch (switched) {
         case BufferedFile::Switch::NotCreated:
             std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
@@ -350,6 +387,7 @@ ProgramError OutputFiles::Close() {
                 result = ProgramError::OutputFileWrite;
             }
             Record(b, *file, closed && !removed);
+            bytesGiven_[KindIndex(b, kind == 0 ? OutputKind::Raw : OutputKind::List)] += file->BytesGiven();
         }
         for (WrittenFile& histogram : histograms_[b])
             if (!histogram.name.empty()) written_[b].push_back(std::move(histogram));

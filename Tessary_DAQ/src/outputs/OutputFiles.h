@@ -86,6 +86,18 @@ struct WrittenFile {
     bool whole = true;      // false: not every byte reached the file
 };
 
+// A raw or list segment being written: its name, the bytes given to it so
+// far, and its write buffer, which may hold that many bytes not yet on the
+// disk.
+struct OpenSegment {
+    const char* name = nullptr;
+    uint64_t bytes = 0;
+    std::size_t bufferBytes = 0;
+};
+
+// The kinds of output file, for the byte counts below.
+enum class OutputKind { Raw, List, Histogram };
+
 class OutputFiles {
 public:
     OutputFiles() = default;
@@ -147,6 +159,19 @@ public:
     int32_t RawSegment(int board) const;
     int32_t ListSegment(int board) const;
 
+    // For the monitor and the disk watch; cheap enough for every second.
+    // The boards with files (0 after Close), the raw (list false) or list
+    // segment of the board now open, if any.
+    int Boards() const { return boards_ ? boardCount_ : 0; }
+    bool Segment(int board, bool list, OpenSegment& segment) const;
+    // Bytes given over the run to the board's files of a kind: every raw or
+    // list segment, the open one included; every write of a histogram file.
+    // Kept from Close until the next Open.
+    uint64_t BytesGiven(int board, OutputKind kind) const;
+    // The largest histogram file as last written: rewriting it at the end
+    // takes that much room beside it.
+    uint64_t LargestHistogram() const;
+
 private:
     struct BoardFiles {
         BufferedFile raw;
@@ -185,6 +210,8 @@ private:
     char previousName_[kFileNameSize] = {};
     std::vector<std::vector<WrittenFile>> written_;
     std::vector<std::vector<WrittenFile>> histograms_;  // per board and channel; no name: none
+    std::size_t bufferBytes_[2] = {};                   // of a raw, a list file
+    std::vector<uint64_t> bytesGiven_;                  // per board and kind; raw and list: closed segments
 };
 
 }  // namespace tessary

@@ -41,7 +41,7 @@ struct RunSummary {
     std::string configPath;
     int64_t startedMs = 0;  // wall clock, ms since 1970 UTC
     int64_t stoppedMs = 0;
-    std::string endedBy;    // "key", "signal SIGTERM", "preset ...", or "error N: message"
+    std::string endedBy;    // "key", "signal SIGTERM", "preset ...", "disk space", or "error N: message"
     int presetBoard = -1;   // the board that reached a live-time or counts preset
 
     // When the acquisition ran: from each start to its stop (wall clock, ms
