@@ -3,7 +3,8 @@
 # packages. Does nothing when everything is already there.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev
+          pkgconf libcpp-httplib-dev python3-prometheus-client)
 
 missing=()
 for p in "${packages[@]}"; do
