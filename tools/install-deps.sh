@@ -3,10 +3,12 @@
 # packages. Does nothing when everything is already there.
 set -euo pipefail
 
-# libjs-dygraphs: the monitor page's chart, compiled into the program;
-# chromium, chromium-driver, python3-selenium: the page's browser test.
+# The live monitor: libcpp-httplib-dev (its server; pkgconf finds it),
+# libjs-dygraphs (the page's chart, compiled into the program); its tests:
+# python3-prometheus-client (a strict metrics parser), chromium,
+# chromium-driver and python3-selenium (the page in a real browser).
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev
-  libjs-dygraphs chromium chromium-driver python3-selenium)
+  pkgconf libcpp-httplib-dev libjs-dygraphs python3-prometheus-client chromium chromium-driver python3-selenium)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -136,4 +136,9 @@ void MonitorFeed::Close() {
     keys_.Close();
 }
 
+bool MonitorFeed::Closed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
 }  // namespace tessary::monitor

@@ -66,6 +66,7 @@ public:
     bool Spectrum(int board, int channel, int waitMs, std::vector<uint32_t>& counts, int64_t& takenMs);
     // Ends every wait: the run is over.
     void Close();
+    bool Closed() const;
 
     RemoteKeys& Keys() { return keys_; }
     MessageLog& Messages() { return messages_; }

@@ -1,0 +1,102 @@
+#include "MonitorJson.h"
+
+#include <nlohmann/json.hpp>
+
+#include "BoardCounters.h"
+
+namespace tessary::monitor {
+namespace {
+
+using nlohmann::json;
+
+json Statistics(const BoardStatus& board) {
+    if (!board.printed) return nullptr;
+    const StatisticsFigures& f = board.figures;
+    json channels = json::array();
+    for (int ch = 0; ch < board.channelCount && ch < kMaxChannels; ++ch) {
+        const ChannelFigures& c = f.channels[ch];
+        const auto figure = [&](double value) { return c.enabled ? json(value) : json(nullptr); };
+        channels.push_back({{"enabled", c.enabled},
+                            {"saturated_percent", figure(c.saturatedPercent)},
+                            {"suppressed_percent", figure(c.suppressedPercent)},
+                            {"ocr_kcps", figure(c.ocrKcps)},
+                            {"ocr_incl_saturated_kcps", figure(c.ocrWithSaturatedKcps)}});
+    }
+    return {{"printed_ms", board.printedAtMs},
+            {"no_data", f.noData},
+            {"real_time_s", f.realTimeS},
+            {"live_time_s", f.liveTimeS},
+            {"dead_time_percent", f.deadTimePercent},
+            {"throughput_mb_per_s", f.throughputMBps},
+            {"detected_khz", f.detectedKHz},
+            {"processed_khz", f.processedKHz},
+            {"pile_up_khz", f.pileUpKHz},
+            {"channels", std::move(channels)}};
+}
+
+json Board(const BoardStatus& board) {
+    json written = json::object();
+    for (int kind = 0; kind < kFileKinds; ++kind) written[FileKindName(kind)] = board.writtenBytes[kind];
+    return {{"board", board.board},
+            {"model", board.model},
+            {"channel_count", board.channelCount},
+            {"events", board.events},
+            {"bytes", board.bytes},
+            {"triggers", board.triggers},
+            {"triggers_lost", board.triggersLost},
+            {"pile_up_events", board.pileUpEvents},
+            {"saturated", board.saturated},
+            {"written_bytes", std::move(written)},
+            {"live_time_s", board.liveTimeS},
+            {"dead_time_s", board.deadTimeS},
+            {"statistics", Statistics(board)}};
+}
+
+json Disk(const DiskStatus& disk) {
+    if (!disk.known) return nullptr;
+    return {{"free_bytes", disk.freeBytes},
+            {"write_bytes_per_s", disk.writeBytesPerS},
+            {"seconds_to_full", disk.secondsToFull < 0 ? json(nullptr) : json(disk.secondsToFull)},
+            {"low_space_warned", disk.lowSpaceWarned}};
+}
+
+std::string Text(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+}  // namespace
+
+std::string StatusJson(const RunStatus& status, const std::vector<Message>& messages) {
+    json boards = json::array();
+    for (const BoardStatus& board : status.boards) boards.push_back(Board(board));
+    json files = json::array();
+    for (const FileStatus& file : status.files) files.push_back({{"path", file.path}, {"bytes", file.bytes}});
+    json kept = json::array();
+    for (const Message& message : messages)
+        kept.push_back({{"number", message.number}, {"time_ms", message.timeMs}, {"text", message.text}});
+    const json preset = status.preset.empty() ? json(nullptr)
+                                              : json{{"text", status.preset}, {"progress", status.presetProgress}};
+    return Text({{"sequence", status.sequence},
+                 {"state", RunStateName(status.state)},
+                 {"ended_by", status.state == RunState::Ended ? json(status.endedBy) : json(nullptr)},
+                 {"config", status.configPath},
+                 {"version", status.version},
+                 {"started_ms", status.startedMs},
+                 {"published_ms", status.publishedMs},
+                 {"acquisition_s", status.acquisitionS},
+                 {"preset", preset},
+                 {"plot", {{"board", status.plotBoard}, {"group", status.plotGroup}}},
+                 {"spectrum_bins", kSpectrumBins},
+                 {"boards", std::move(boards)},
+                 {"files", std::move(files)},
+                 {"disk", Disk(status.disk)},
+                 {"messages", std::move(kept)}});
+}
+
+std::string SpectrumJson(int board, int channel, const std::vector<uint32_t>& counts, int64_t ageMs) {
+    return Text({{"board", board},
+                 {"channel", channel},
+                 {"bins", counts.size()},
+                 {"age_ms", ageMs < 0 ? json(nullptr) : json(ageMs)},
+                 {"counts", counts}});
+}
+
+}  // namespace tessary::monitor
