@@ -86,7 +86,7 @@ def block_matches(block, board, figures, group):
         if not re.search("^" + re.escape(label) + printed(value, precision) + re.escape(unit) + "$", block, re.M):
             return False
     channels = figures["channels"][8 * group:8 * group + 8]
-    ocr = " ".join(printed(c["ocr_kcps"], 3) if c["enabled"] else r"\s*N/A" for c in channels)
+    ocr = "".join((printed(c["ocr_kcps"], 3) if c["enabled"] else r"\s*N/A") + " " for c in channels)
     return re.search("^OCR                    : " + ocr + " kcps$", block, re.M) is not None
 
 
@@ -128,7 +128,8 @@ try:
     for b in before["boards"]:
         own = [blk for blk in blocks if re.match(r"Board %d(\(plotted\))?\n" % b["board"], blk)]
         if not any(block_matches(blk, b["board"], b["statistics"], before["plot"]["group"]) for blk in own):
-            fail("board %d: no printed block shows the status's figures %s" % (b["board"], b["statistics"]))
+            fail("board %d: no printed block shows the status's figures %s\n%s" % (
+                b["board"], {k: v for k, v in b["statistics"].items() if k != "channels"}, "".join(own[-3:])))
 
     samples = {}
     for family in text_string_to_metric_families(metrics):

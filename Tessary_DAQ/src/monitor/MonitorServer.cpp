@@ -214,8 +214,7 @@ void MonitorServer::Impl::Spectrum(const Request& req, Response& res) const {
     int64_t takenMs = 0;
     if (!feed.Spectrum(static_cast<int>(board), static_cast<int>(channel), kSpectrumWaitMs, counts, takenMs))
         return Answer(res, 400, "board or channel out of range");
-    const int64_t ageMs = takenMs > 0 ? std::max<int64_t>(platform::MonotonicMs() - takenMs, 0) : -1;
-    res.set_content(SpectrumJson(static_cast<int>(board), static_cast<int>(channel), counts, ageMs), kJson);
+    res.set_content(SpectrumJson(static_cast<int>(board), static_cast<int>(channel), counts, takenMs), kJson);
 }
 
 // One step of an event stream: the status when a newer one came within a
