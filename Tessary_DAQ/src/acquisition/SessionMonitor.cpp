@@ -114,7 +114,13 @@ void Session::FeedMonitor() {
         accounting_.Wait();
         for (int b = 0; b < Boards(); ++b) feed.PublishSpectra(b, current_[b], now);
     }
-    if (PeriodElapsedAt(now, kPublishMs, publishStamp_)) PublishStatus();
+    if (!PeriodElapsedAt(now, kPublishMs, publishStamp_)) return;
+    // The run's live and dead time, as fresh as the rest of the status.
+    if (config_->acquisitionRunning) {
+        accounting_.Wait();
+        totals_.Poll(handles_.data());
+    }
+    PublishStatus();
 }
 
 // The run is over: the last status, then the monitor stops and the console
