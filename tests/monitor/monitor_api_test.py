@@ -147,6 +147,18 @@ try:
             if key not in samples or not math.isclose(samples[key], value, rel_tol=1e-9):
                 fail("metric %s is %s, the status says %s" % (key, samples.get(key), value))
 
+    # 200 idle connections held open: the page still answers, and the run
+    # goes on publishing new statistics.
+    idle = [socket.create_connection(("127.0.0.1", port)) for _ in range(200)]
+    seen = json.loads(request("/api/status")[1])["sequence"]
+    code, page = request("/")
+    if code != 200 or "<html" not in page.lower():
+        fail("the page does not answer beside 200 idle connections: %d" % code)
+    wait_for("a new status beside 200 idle connections",
+             lambda: json.loads(request("/api/status")[1])["sequence"] > seen + 1)
+    for s in idle:
+        s.close()
+
     code, body = request("/api/spectrum?board=1&channel=3")
     spectrum = json.loads(body)
     if code != 200 or spectrum["bins"] != 16384 or len(spectrum["counts"]) != 16384 or sum(spectrum["counts"]) == 0:
