@@ -6,24 +6,29 @@ Prints how many requests were answered and how many failed.
 
 Usage: monitor_load.py BASE_URL CLIENTS SECONDS
 """
+import http.client
 import sys
 import threading
 import time
-import urllib.request
+import urllib.parse
 
 base, clients, seconds = sys.argv[1].rstrip("/"), int(sys.argv[2]), float(sys.argv[3])
+address = urllib.parse.urlsplit(base)
 end = time.monotonic() + seconds
 answered = failed = 0
 lock = threading.Lock()
 
 
-def get(path):
+def get(connection, path):
+    """One request on the viewer's connection, kept open as a browser keeps it."""
     global answered, failed
     try:
-        with urllib.request.urlopen(base + path, timeout=10) as response:
-            response.read()
-            ok = response.status == 200
+        connection.request("GET", path)
+        response = connection.getresponse()
+        response.read()
+        ok = response.status == 200
     except Exception:
+        connection.close()  # the next request connects again
         ok = False
     with lock:
         if ok:
@@ -33,10 +38,11 @@ def get(path):
 
 
 def every(period, paths):
+    connection = http.client.HTTPConnection(address.hostname, address.port, timeout=10)
     n = 0
     next_time = time.monotonic()
     while time.monotonic() < end:
-        get(paths(n))
+        get(connection, paths(n))
         n += 1
         next_time += period
         time.sleep(max(0.0, next_time - time.monotonic()))

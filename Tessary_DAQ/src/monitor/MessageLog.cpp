@@ -56,6 +56,11 @@ void MessageLog::Keep(int64_t nowMs) {
     partial_.clear();
 }
 
+uint64_t MessageLog::Count() const {
+    std::lock_guard lock(mutex_);
+    return count_;
+}
+
 std::vector<Message> MessageLog::Messages() const {
     std::lock_guard lock(mutex_);
     std::vector<Message> kept;

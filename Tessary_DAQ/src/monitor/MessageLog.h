@@ -27,6 +27,8 @@ public:
     void Write(const char* data, size_t size);
     // The kept messages, oldest first.
     std::vector<Message> Messages() const;
+    // How many were kept since the start: it changes with every new one.
+    uint64_t Count() const;
 
     // True for the lines of a statistics block or a plot note.
     static bool IsStatisticsLine(const std::string& line);

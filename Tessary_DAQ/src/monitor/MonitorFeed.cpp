@@ -93,13 +93,15 @@ RunStatus MonitorFeed::Status() const {
     return status_;
 }
 
-bool MonitorFeed::WaitForStatus(uint64_t seen, int timeoutMs, RunStatus& status) const {
+uint64_t MonitorFeed::Sequence() const {
+    std::lock_guard lock(mutex_);
+    return status_.sequence;
+}
+
+bool MonitorFeed::WaitForSequence(uint64_t seen, int timeoutMs) const {
     std::unique_lock lock(mutex_);
-    const bool newer = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                         [&] { return closed_ || status_.sequence > seen; });
-    if (!newer || status_.sequence <= seen) return false;
-    status = status_;
-    return true;
+    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return closed_ || status_.sequence > seen; });
+    return status_.sequence > seen;
 }
 
 bool MonitorFeed::Spectrum(int board, int channel, int waitMs, std::vector<uint32_t>& counts, int64_t& takenMs) {

@@ -55,9 +55,9 @@ public:
 
     // --- the monitor's threads ---
     RunStatus Status() const;
-    // Waits up to timeoutMs for a status newer than `seen`; true with it in
-    // `status` when one came.
-    bool WaitForStatus(uint64_t seen, int timeoutMs, RunStatus& status) const;
+    uint64_t Sequence() const;  // the status's, without copying it
+    // Waits up to timeoutMs for a status newer than `seen`; true when one came.
+    bool WaitForSequence(uint64_t seen, int timeoutMs) const;
     // The spectrum of one channel: asks the loop for fresh copies and waits
     // up to waitMs for one if the last is older than a refresh period.
     // `takenMs`: when the loop copied it, wall clock (ms since 1970 UTC), 0

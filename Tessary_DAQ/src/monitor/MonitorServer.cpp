@@ -113,9 +113,18 @@ std::vector<Message> MessagesAfter(const MessageLog& log, uint64_t after) {
 // What a stream of server-sent events has sent so far.
 struct EventStream {
     bool started = false;
-    uint64_t seen = 0;         // the last status's sequence
-    uint64_t lastMessage = 0;  // the last message's number
+    uint64_t seen = 0;  // the last status's sequence
     int64_t lastWriteMs = 0;
+};
+
+// The status's JSON as last made, for the status it was made from and the
+// messages kept then: viewers polling many times a second, and every event
+// stream, share one rendering per change rather than one per request.
+struct StatusText {
+    std::mutex mutex;
+    uint64_t sequence = 0;
+    uint64_t messages = 0;
+    std::shared_ptr<const std::string> json;
 };
 
 }  // namespace
@@ -129,6 +138,9 @@ struct MonitorServer::Impl {
     std::thread thread;
     bool loopback = false;
     std::vector<std::string> hosts;  // the Host values accepted on a loopback address
+    mutable StatusText statusText;
+
+    std::shared_ptr<const std::string> CurrentStatusJson() const;
 
     void SetRoutes();
     Screened Screen(const Request& req, Response& res) const;
@@ -194,11 +206,25 @@ Screened MonitorServer::Impl::Screen(const Request& req, Response& res) const {
     return Screened::Unhandled;
 }
 
+std::shared_ptr<const std::string> MonitorServer::Impl::CurrentStatusJson() const {
+    const uint64_t sequence = feed.Sequence();
+    const uint64_t messages = feed.Messages().Count();
+    std::lock_guard lock(statusText.mutex);
+    if (!statusText.json || statusText.sequence != sequence || statusText.messages != messages) {
+        // Made under the lock: the others waiting for it take it as made.
+        const RunStatus status = feed.Status();
+        statusText.json = std::make_shared<const std::string>(StatusJson(status, feed.Messages().Messages()));
+        statusText.sequence = status.sequence;
+        statusText.messages = messages;
+    }
+    return statusText.json;
+}
+
 void MonitorServer::Impl::Status(const Request& req, Response& res) const {
     int64_t after = 0;
     std::string reason;
-    if (req.has_param("messages_after") && !NumberParameter(req, "messages_after", 0, INT64_MAX / 2, after, reason))
-        return Answer(res, 400, reason);
+    if (!req.has_param("messages_after")) return res.set_content(*CurrentStatusJson(), kJson);
+    if (!NumberParameter(req, "messages_after", 0, INT64_MAX / 2, after, reason)) return Answer(res, 400, reason);
     res.set_content(StatusJson(feed.Status(), MessagesAfter(feed.Messages(), static_cast<uint64_t>(after))), kJson);
 }
 
@@ -222,17 +248,14 @@ void MonitorServer::Impl::Spectrum(const Request& req, Response& res) const {
 // is over. False ends the stream.
 bool MonitorServer::Impl::NextEvent(EventStream& stream, httplib::DataSink& sink) const {
     if (http->Stopping()) return false;
-    RunStatus status;
-    const bool fresh = stream.started ? feed.WaitForStatus(stream.seen, kEventsStepMs, status)
-                                      : (status = feed.Status(), true);
+    const bool fresh = !stream.started || feed.WaitForSequence(stream.seen, kEventsStepMs);
     const int64_t now = platform::MonotonicMs();
     if (fresh) {
-        std::vector<Message> messages = MessagesAfter(feed.Messages(), stream.lastMessage);
-        if (!messages.empty()) stream.lastMessage = messages.back().number;
+        const uint64_t sequence = feed.Sequence();
         std::string event = stream.started ? "" : "retry: 2000\n";
-        event += "id: " + std::to_string(status.sequence) + "\ndata: " + StatusJson(status, messages) + "\n\n";
+        event += "id: " + std::to_string(sequence) + "\ndata: " + *CurrentStatusJson() + "\n\n";
         stream.started = true;
-        stream.seen = status.sequence;
+        stream.seen = sequence;
         stream.lastWriteMs = now;
         return sink.write(event.data(), event.size());
     }

@@ -12,8 +12,7 @@
 //                  parameter missing, not a number or out of range 400
 //   /api/events    server-sent events: each event's data is the status JSON
 //                  (id: its sequence), the first at once, then one at each
-//                  publish; their messages only those not sent before on
-//                  the stream; a comment line every 15 s while nothing is new
+//                  publish; a comment line every 15 s while nothing is new
 //   /metrics       the Prometheus text (Metrics.h)
 //   /api/start /api/stop /api/trigger /api/reset   (POST) the keys s (only
 //                  while waiting or stopped), s (only while acquiring), t
