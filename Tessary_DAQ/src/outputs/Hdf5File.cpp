@@ -121,6 +121,10 @@ bool Hdf5File::Fail() {
 bool Hdf5File::Create(const char* name, int board, const BoardSettings& settings, const RowLayout& layout,
                       int compression, const RunDescription& run) {
     Close();
+    // A file whose close failed (a full disk) stays in the library's table,
+    // and its clean-up at exit would close it again and crash: the system
+    // closes what is left instead. Only the first call, before any other, counts.
+    H5dont_atexit();
     Quiet();
     error_ = 0;
     errno = 0;
