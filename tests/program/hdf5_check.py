@@ -3,11 +3,15 @@
 files, and against the files replayed from its raw data.
 
   hdf5_check.py run FOLDER NAME BOARDS REPLAY_FOLDER
+  hdf5_check.py follow FOLDER NAME BOARDS SNAPSHOT_FOLDER
   hdf5_check.py killed FOLDER NAME BOARDS SNAPSHOT_FOLDER
 
 'run': every file holds the summary's event count, each row equals its list
 line, the spectra equal the histogram files, the summary's fields are in the
 attributes, and the replayed files hold the same rows.
+'follow': waits (60 s at most) until a reader following each file as it is
+written sees at least the events that the list files had on the disk at the
+snapshot.
 'killed': each file left by a killed run opens and holds at least the events
 that the list files had on the disk at the snapshot, each equal to its line.
 Exit status 0 when all holds, 1 otherwise, 77 without h5py.
@@ -15,6 +19,7 @@ Exit status 0 when all holds, 1 otherwise, 77 without h5py.
 import json
 import os
 import sys
+import time
 
 try:
     import h5py
@@ -102,8 +107,21 @@ def check_killed(folder, name, boards, snapshot):
         compare_with_list(events, list_lines(folder, name, b), b)
 
 
+def follow(folder, name, boards, snapshot):
+    for b in range(boards):
+        flushed = len(list_lines(snapshot, name, b))
+        with h5py.File(f"{folder}/{name}_events_b{b}.h5", "r", swmr=True) as f:
+            events = f["events"]
+            for _ in range(600):
+                events.refresh()
+                if len(events) >= flushed:
+                    break
+                time.sleep(0.1)
+            check(len(events) >= flushed, f"board {b}: a reader sees {len(events)} rows, the list had {flushed}")
+
+
 if __name__ == "__main__":
     mode, folder, name, boards, other = sys.argv[1:6]
-    (check_run if mode == "run" else check_killed)(folder, name, int(boards), other)
+    {"run": check_run, "follow": follow, "killed": check_killed}[mode](folder, name, int(boards), other)
     print("\n".join(failures) if failures else "HDF5 files as expected")
     sys.exit(1 if failures else 0)

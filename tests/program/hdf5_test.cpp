@@ -59,14 +59,15 @@ TEST_F(Hdf5Test, LiveFilesHoldTheListsEventsTheSpectraAndTheSummaryAndReplayTheS
 
 TEST_F(Hdf5Test, KilledRunLeavesFilesWithEveryEventFlushed) {
     Configure("trigger_rate_hz = 3000\n", allOn);
-    // The list files on the disk 3 s into the acquisition, then the kill
-    // 1.5 s later: the HDF5 files have been flushed since the list held
-    // those events.
+    // The list files on the disk 2 s into the acquisition; once a reader
+    // following the HDF5 files sees as many events, the kill.
     const std::string snapshot = Path("snapshot").string(), log = Path("log.txt").string();
-    ASSERT_EQ(Shell("(" + Environment() + kProgram + " --start --preset-real 60 " + Path("config.txt").string() +
+    ASSERT_EQ(Shell("(" + Environment() + kProgram + " --start --preset-real 120 " + Path("config.txt").string() +
                     " < /dev/null > " + log + " & for i in $(seq 300); do grep -q start/stop " + log +
-                    " && break; sleep 0.1; done; sleep 3; mkdir " + snapshot + "; cp " +
-                    Path("Tessary_DAQ/out").string() + "/run_list_* " + snapshot + "; sleep 1.5; kill -9 $!; wait)"),
+                    " && break; sleep 0.1; done; sleep 2; mkdir " + snapshot + "; cp " +
+                    Path("Tessary_DAQ/out").string() + "/run_list_* " + snapshot + "; /usr/bin/python3 " + kCheck +
+                    " follow " + Path("Tessary_DAQ/out").string() + " run 2 " + snapshot +
+                    "; status=$?; kill -9 $!; wait; exit $status)"),
               0)
         << out << err;
     EXPECT_EQ(Check("killed", snapshot), 0) << out << err;
