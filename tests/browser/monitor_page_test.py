@@ -215,7 +215,7 @@ def run(program, base):
 
 
 def main():
-    binary = sys.argv[1] if len(sys.argv) > 1 else os.path.join(TREE, "build", "release", "bin", "Tessary_DAQ")
+    binary = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(TREE, "build", "release", "bin", "Tessary_DAQ")
     if not shutil.which("chromium") or not shutil.which("chromedriver"):
         print("SKIP: chromium and chromium-driver are needed")
         return SKIP
