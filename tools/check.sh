@@ -8,7 +8,7 @@ tools/install-deps.sh
 cmake --preset "$preset" >/dev/null
 if [ "$preset" = tsan ]; then
   # ThreadSanitizer runs only the threaded tests: build just those.
-  cmake --build --preset "$preset" --target test_threads test_emulator test_program
+  cmake --build --preset "$preset" --target test_threads test_emulator test_program_threads
 else
   cmake --build --preset "$preset"
 fi
