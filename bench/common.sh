@@ -8,7 +8,8 @@ stub_plotter() {
 }
 
 # A configuration for $1 boards, file name prefix $2, segments of $3 MiB,
-# and the raw, list and histogram switches $4 $5 $6 (YES or NO).
+# and the raw, list and histogram switches $4 $5 $6 and the HDF5 one $7
+# (YES or NO; HDF5 NO when not given).
 program_config() {
   local b
   for ((b = 0; b < $1; b++)); do echo "OPEN USB $b"; done
@@ -19,6 +20,7 @@ OUTFILE_NAME $2
 OUTFILE_RAW $4
 OUTFILE_LIST $5
 OUTFILE_HISTO $6
+OUTFILE_HDF5 ${7:-NO}
 OUTFILE_MAXSIZE $3
 STAT_REFRESH 1000
 PERIODIC_PLOT NO

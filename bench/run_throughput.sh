@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Throughput of a whole Tessary_DAQ run on emulated boards with unlimited
-# links: the board data rate (MB/s of readout) with raw files only, with raw
-# and list files, and with every output on, next to this disk's sequential
+# links: the board data rate (MB/s of readout) with raw files only, with the
+# HDF5 event files only, with raw and list files, and with every output on, next to this disk's sequential
 # write speed measured in the same run (dd with fdatasync, through the
 # system's cache and past it, as the program writes), and the peak resident
 # size of a run against one ten times as long (memory must stay flat), and
@@ -46,9 +46,9 @@ stub_plotter
 # volume written and the share of it the run reached; with $6 = monitor the
 # run serves the live monitor to the viewers of bench/monitor_load.py.
 run() {
-  local name=$1 length=$2 raw=$3 list=$4 histo=$5 compare=${6:-}
+  local name=$1 length=$2 raw=$3 list=$4 histo=$5 compare=${6:-} hdf5=${7:-NO}
   local options=() load=
-  program_config "$boards" tp 1000 "$raw" "$list" "$histo" > "$work/config.txt"
+  program_config "$boards" tp 1000 "$raw" "$list" "$histo" "$hdf5" > "$work/config.txt"
   rm -rf "$work/Tessary_DAQ/out" "$work/log.txt"
   if [ "$compare" = monitor ]; then
     local port
@@ -63,13 +63,16 @@ run() {
     HOME=$work DRELM_EMULATOR_SETTINGS=$settings /usr/bin/time -f %M -o "$work/rss" \
       "$program" "${options[@]}" "$work/config.txt" > "$work/log.txt" 2>&1 || { echo "$name: the run failed" >&2; tail "$work/log.txt" >&2; exit 1; }
   if [ -n "$load" ]; then wait "$load" || true; echo "  $(cat "$work/load.txt")"; fi
-  # Every byte read goes to the raw files once: their sizes are the board data.
+  # The board data: the bytes read, as the run's summary counts them (the
+  # raw files' sizes, when they are written). The files: all but the summary.
   local bytes written
-  bytes=$(stat -c %s "$work"/Tessary_DAQ/out/tp_raw_b*_seg*.bin | awk '{ s += $1 } END { printf "%.0f", s }')
-  written=$(stat -c %s "$work"/Tessary_DAQ/out/* | awk '{ s += $1 } END { printf "%.0f", s }')
+  bytes=$(/usr/bin/python3 -c 'import json, sys; print(sum(b["bytes"] for b in json.load(open(sys.argv[1]))["boards"]))' \
+    "$work/Tessary_DAQ/out/tp_summary.json")
+  written=$(find "$work/Tessary_DAQ/out" -type f -name 'tp_*' ! -name tp_summary.json -printf '%s\n' |
+    awk '{ s += $1 } END { printf "%.0f", s }')
   rm -rf "$work/Tessary_DAQ/out"
   awk -v name="$name ($length s)" -v bytes="$bytes" -v written="$written" -v seconds="$length" -v rss="$(cat "$work/rss")" \
-    'BEGIN { printf "%-30s %7.1f MB/s of board data, %7.1f MB/s written   peak RSS %s KB\n", name, bytes / seconds / 1e6, written / seconds / 1e6, rss }'
+    'BEGIN { printf "%-30s %7.1f MB/s of board data, %7.1f MB/s written (%.2f of it)   peak RSS %s KB\n", name, bytes / seconds / 1e6, written / seconds / 1e6, written / bytes, rss }'
   if [ "$compare" = disk ]; then
     local disk direct
     disk=$(disk_speed $((written / 1048576 + 1)))
@@ -84,6 +87,7 @@ run() {
 echo "Disk: $(disk_speed 1024) MB/s (1 GiB written and flushed)"
 echo "$boards boards, $rate Hz each offered"
 run "raw only" "$seconds" YES NO NO disk
+run "HDF5 only" "$seconds" NO NO NO disk YES
 run "raw and list" "$seconds" YES YES NO disk
 run "raw and list, monitor viewed" "$seconds" YES YES NO monitor
 run "all outputs" "$seconds" YES YES YES

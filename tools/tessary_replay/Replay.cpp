@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -18,6 +19,7 @@
 #include "DrelmTessaryLib.h"
 #include "ExitStatus.h"
 #include "OutputFiles.h"
+#include "Program.h"
 #include "Paths.h"
 #include "RawEventStream.h"
 #include "ReplayFiles.h"
@@ -47,6 +49,7 @@ std::unique_ptr<DaqConfig> ReadConfiguration(const ReplayRequest& request) {
     }
     // The raw files are the input: they are never written here.
     config->outfileRaw = 0;
+    if (request.hdf5) config->outfileHdf5 = 1;
     std::string folder = request.outputFolder;
     if (folder.empty()) folder = ".";
     if (folder.back() != '/') folder += '/';
@@ -90,7 +93,14 @@ public:
     BoardReplay(DaqConfig& config, int board) : config_(config), board_(board) {}
 
     // Creates the output files; false after the messages when it cannot.
-    bool Open() {
+    bool Open(const std::string& configPath) {
+        if (config_.outfileHdf5) {
+            RunDescription run;
+            run.version = std::string("tessary_replay of Tessary_DAQ ") + kProgramVersion;
+            std::ifstream text(configPath, std::ios::binary);
+            run.configText.assign(std::istreambuf_iterator<char>(text), std::istreambuf_iterator<char>());
+            outputs_.Describe(std::move(run));
+        }
         if (outputs_.OpenBoard(board_, config_, stdout, OutputFiles::Writes::Behind) != ProgramError::None) {
             outputs_.Close();
             std::fprintf(stderr, "tessary_replay: the output files cannot be created in %s\n", config_.outfilePath);
@@ -130,6 +140,8 @@ public:
     int Finish() {
         int status = kExitOk;
         if (outputs_.RewriteHistograms(board_, current_, config_) != ProgramError::None) status = kExitOutput;
+        // The spectra of the events replayed; the run's own totals are the summary's.
+        if (outputs_.EndRun(board_, current_, nullptr) != ProgramError::None) status = kExitOutput;
         lastListSegment_ = outputs_.ListSegment(board_);
         if (outputs_.Close() != ProgramError::None) status = kExitOutput;
         return status;
@@ -188,7 +200,9 @@ private:
         UpdateBatchCounters(chunk.wordCount * 4, events_.data(), count, current_, trigger_,
                             config_.boards[board_].channelCount);
         eventCount_ += count;
-        if (outputs_.WriteBatch(board_, nullptr, 0, events_.data(), count) != ProgramError::None) return kExitOutput;
+        // The bytes too, for the HDF5 file, which decodes them as the live run's does.
+        if (outputs_.WriteBatch(board_, chunk.words, chunk.wordCount * 4, events_.data(), count) != ProgramError::None)
+            return kExitOutput;
         // The size rule once per transfer's worth of events at most: runs
         // between filler words are often short, and the check asks the file
         // system.
@@ -288,7 +302,7 @@ int Replay(const ReplayRequest& request) {
     }
 
     BoardReplay replay(*config, board);
-    if (!replay.Open()) return kExitOutput;
+    if (!replay.Open(request.config)) return kExitOutput;
     int status = kExitOk;
     std::size_t filesDone = 0;
     for (const std::string& name : rawFiles) {
@@ -312,7 +326,9 @@ int Replay(const ReplayRequest& request) {
         std::printf("List files: %d segments in %s\n", static_cast<int>(replay.LastListSegment()) + 1,
                     config->outfilePath);
     if (config->outfileHisto) std::printf("Histogram files: %d in %s\n", EnabledChannels(settings), config->outfilePath);
-    if (!config->outfileList && !config->outfileHisto)
+    if (config->outfileHdf5)
+        std::printf("HDF5 event file: %s%s_events_b%d.h5\n", config->outfilePath, config->outfileName, board);
+    if (!config->outfileList && !config->outfileHisto && !config->outfileHdf5)
         std::printf("The configuration asks for neither list nor histogram files: the raw files were only checked\n");
     if (status == kExitOutput) std::fprintf(stderr, "tessary_replay: the output files could not all be written\n");
     return status;

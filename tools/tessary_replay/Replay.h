@@ -20,6 +20,8 @@ struct ReplayRequest {
     // Write over list and histogram files already in the output folder;
     // without it their presence refuses the replay before anything is written.
     bool overwrite = false;
+    // Write the board's HDF5 event file too, whatever CONFIG's OUTFILE_HDF5 says.
+    bool hdf5 = false;
 };
 
 // Messages go to standard output, problems to standard error. Returns an

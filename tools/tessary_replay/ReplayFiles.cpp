@@ -84,6 +84,8 @@ std::vector<std::filesystem::path> ExistingOutputs(const DaqConfig& config, int 
             if (AllDigits(number)) found.emplace_back(k, std::stoull(number), it->path());
         }
     }
+    const std::string events = stem.filename().string() + "_events_b" + b + ".h5";
+    if (config.outfileHdf5 && fs::exists(folder / events, error)) found.emplace_back(2, 0, folder / events);
     std::sort(found.begin(), found.end());
     std::vector<fs::path> paths;
     for (auto& entry : found) paths.push_back(std::move(std::get<2>(entry)));
@@ -97,7 +99,7 @@ bool OwnOutput(const std::string& raw, const DaqConfig& config, int board) {
     if (!fs::equivalent(path.has_parent_path() ? path.parent_path() : fs::path("."), config.outfilePath, error))
         return false;
     const std::string name = path.filename().string();
-    for (const char* kind : {"_list_b", "_histo_b"})
+    for (const char* kind : {"_list_b", "_histo_b", "_events_b"})
         if (name.rfind(config.outfileName + std::string(kind) + std::to_string(board) + "_", 0) == 0) return true;
     return false;
 }

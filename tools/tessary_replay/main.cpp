@@ -12,7 +12,7 @@
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: tessary_replay [--channels 32|64] [--overwrite] CONFIG BOARD OUTDIR RAWFILE...\n"
+    "Usage: tessary_replay [--channels 32|64] [--overwrite] [--hdf5] CONFIG BOARD OUTDIR RAWFILE...\n"
     "       tessary_replay --verify SUMMARY.json\n"
     "       tessary_replay --help\n"
     "\n"
@@ -22,7 +22,9 @@ constexpr const char* kHelp =
     "and OUTFILE_HISTO ask: the same names (OUTFILE_NAME and the board number),\n"
     "list segments cut by OUTFILE_MAXSIZE, and histograms of every event\n"
     "replayed. OUTDIR takes the place of OUTFILE_PATH and is created if its\n"
-    "parent exists. No raw file is written.\n"
+    "parent exists. No raw file is written. With --hdf5, or when CONFIG says\n"
+    "OUTFILE_HDF5 YES, the board's HDF5 event file <prefix>_events_b<board>.h5\n"
+    "is written too, with the rows and spectra the live run writes.\n"
     "\n"
     "Order: when every RAWFILE is named as the program names raw segments,\n"
     "<prefix>_raw_b<board>_seg<n>.bin, with one prefix and board, the files are\n"
@@ -85,7 +87,7 @@ constexpr const char* kHelp =
 
 int Usage(const char* problem) {
     std::fprintf(stderr, "tessary_replay: %s\n", problem);
-    std::fputs("Usage: tessary_replay [--channels 32|64] [--overwrite] CONFIG BOARD OUTDIR RAWFILE...\n"
+    std::fputs("Usage: tessary_replay [--channels 32|64] [--overwrite] [--hdf5] CONFIG BOARD OUTDIR RAWFILE...\n"
                "       tessary_replay --verify SUMMARY.json\n"
                "Try tessary_replay --help\n",
                stderr);
@@ -124,6 +126,9 @@ int Run(int argc, char** argv) {
             first += 2;
         } else if (std::strcmp(argv[first], "--overwrite") == 0) {
             request.overwrite = true;
+            ++first;
+        } else if (std::strcmp(argv[first], "--hdf5") == 0) {
+            request.hdf5 = true;
             ++first;
         } else {
             return Usage("unknown option");

@@ -33,6 +33,10 @@ ProgramError Session::Shutdown(ProgramError error) {
         // The histogram files take every event accounted, also those read
         // since each board's last statistics print.
         for (int b = 0; b < Boards(); ++b) outputs_.RewriteHistograms(b, current_[b], *config_);
+        for (int b = 0; b < Boards(); ++b) {
+            const RunEnd end{loopStartMs_, platform::TimeNowMs(), totals_.Board(b), totals_.BoardTimes(b)};
+            if (const ProgramError e = outputs_.EndRun(b, current_[b], &end); error == ProgramError::None) error = e;
+        }
         const ProgramError closed = outputs_.Close();
         if (error == ProgramError::None) error = closed;
         WriteSummary(SummarizeRun(error));

@@ -13,6 +13,7 @@
 #include "EarlierRun.h"
 #include "Paths.h"
 #include "ProgressLine.h"
+#include "RunRecord.h"
 #include "Signals.h"
 #include "TableLoading.h"
 
@@ -150,6 +151,7 @@ ProgramError Session::Start(const ProgramOptions& options) {
     if (StopAsked()) return ProgramError::None;
 
     // Stage A: the output directory and the first files.
+    if (config_->outfileHdf5) outputs_.Describe(DescribeRun(configPath_, handles_.data(), Boards()));
     if (const ProgramError e = outputs_.Open(*config_, out_, OutputFiles::Writes::Behind); e != ProgramError::None)
         return e;
     try {

@@ -154,6 +154,9 @@ LineOutcome OutfileList(ParseState& s, std::string_view k, std::string_view v) {
 LineOutcome OutfileHisto(ParseState& s, std::string_view k, std::string_view v) {
     return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::outfileHisto);
 }
+LineOutcome OutfileHdf5(ParseState& s, std::string_view k, std::string_view v) {
+    return SetGlobalWord(s, k, v, kYesNo, &DaqConfig::outfileHdf5);
+}
 
 // A negative period is kept as given: the statistics timer compares it as
 // a huge unsigned number and never fires, which does no harm.
@@ -163,6 +166,11 @@ LineOutcome StatRefresh(ParseState& state, std::string_view key, std::string_vie
         WarnAboutValue(state, key, value) << "is negative; the statistics period never elapses\n";
     }
     return LineOutcome::Applied;
+}
+
+LineOutcome Hdf5Compression(ParseState& state, std::string_view key, std::string_view value) {
+    return ReadDecimalIn(state, key, value, 0, 9, state.config.hdf5Compression) ? LineOutcome::Applied
+                                                                                : LineOutcome::Failed;
 }
 
 // A negative limit would start a new segment on every pass.
@@ -328,6 +336,8 @@ constexpr KeyEntry kKeys[] = {
     {"OUTFILE_RAW", OutfileRaw},
     {"OUTFILE_LIST", OutfileList},
     {"OUTFILE_HISTO", OutfileHisto},
+    {"OUTFILE_HDF5", OutfileHdf5},
+    {"HDF5_COMPRESSION", Hdf5Compression},
     {"OUTFILE_PATH", OutfilePath},
     {"OUTFILE_NAME", OutfileName},
     {"OUTFILE_MAXSIZE", OutfileMaxSize},

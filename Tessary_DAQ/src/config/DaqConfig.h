@@ -72,6 +72,8 @@ struct DaqConfig {
     int32_t outfileRaw = 0;
     int32_t outfileList = 0;
     int32_t outfileHisto = 0;
+    int32_t outfileHdf5 = 0;
+    int32_t hdf5Compression = 1;  // deflate level of the HDF5 event files, 0: none
     char outfilePath[kPathFieldSize] = {};
     char outfileName[kTextFieldSize] = {};
     char gnuplotPath[kPathFieldSize] = {};

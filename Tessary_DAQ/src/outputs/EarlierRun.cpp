@@ -90,7 +90,7 @@ std::string UtcStamp(int64_t seconds) {
 
 RunPlace PlaceOfRun(const DaqConfig& config, const std::string& userFolder) {
     RunPlace place;
-    place.outputFiles = config.outfileRaw || config.outfileList || config.outfileHisto;
+    place.outputFiles = config.outfileRaw || config.outfileList || config.outfileHisto || config.outfileHdf5;
     // The summary's folder and name: OUTFILE_PATH with an output file on,
     // else the per-user folder.
     std::string path = SummaryPath(config, userFolder);

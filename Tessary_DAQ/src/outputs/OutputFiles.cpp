@@ -115,6 +115,14 @@ ProgramError OutputFiles::WriteFailed(BufferedFile& file) {
     return ProgramError::OutputFileWrite;
 }
 
+ProgramError OutputFiles::WriteFailed(Hdf5Output& file) {
+    int error = 0;
+    if (file.FailureToReport(error))
+        std::fprintf(out_, "Output file %s could not be written: %s\n", Printable(file.Name()).c_str(),
+                     std::strerror(error));
+    return ProgramError::OutputFileWrite;
+}
+
 bool OutputFiles::AppendHeader(BoardFiles& files) {
     if (!files.list.Append(files.lines.Header(), files.lines.HeaderLength())) return false;
     files.list.MarkWhole();
@@ -165,7 +173,7 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
     bufferBytes_[1] = listBytes;
     // Without the thread every write is made on the caller's, as the
     // histograms' are: slower when the disk stalls, but nothing is lost.
-    if (behind && perBoard > 0) writer_.Start(2 * static_cast<std::size_t>(boardCount_));
+    if (behind && (perBoard > 0 || config.outfileHdf5)) writer_.Start(3 * static_cast<std::size_t>(boardCount_));
 
     for (int b = 0; b < boardCount_; ++b) {
         if (onlyBoard_ >= 0 && b != onlyBoard_) continue;
@@ -205,6 +213,16 @@ ProgramError OutputFiles::CreateFirstSegments(int board, const DaqConfig& config
             return ProgramError::OutputFileOpen;
         }
         if (!AppendHeader(files)) return WriteFailed(files.list);
+    }
+    if (config.outfileHdf5) {
+        if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
+        const int length = std::snprintf(name_, sizeof name_, "%.*s%.*s_events_b%d.h5", kPathChars,
+                                         config.outfilePath, kNameChars, config.outfileName, board);
+        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name_ ||
+            !files.hdf5.Open(name_, board, config, run_, &writer_)) {
+            std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
+            return ProgramError::OutputFileOpen;
+        }
     }
     if (config.outfileHisto) return CreateHistogramFiles(board, config);
     return ProgramError::None;
@@ -290,6 +308,8 @@ ProgramError OutputFiles::WriteBatch(int board, const void* raw, uint32_t bytes,
         }
         if (i == count) files.list.MarkWhole();
     }
+    if (files.hdf5.IsOpen() && raw != nullptr && bytes > 0 && !files.hdf5.Append(raw, bytes))
+        result = WriteFailed(files.hdf5);
     return result;
 }
 
@@ -356,16 +376,30 @@ ProgramError OutputFiles::ChangeSegments(int board, const DaqConfig& config) {
         files.flushedMs = now;
         for (BufferedFile* file : {&files.raw, &files.list})
             if (file->IsOpen() && !file->Failed() && !file->Flush()) flushed = WriteFailed(*file);
+        if (files.hdf5.IsOpen()) files.hdf5.Flush();
     }
+    // Failures behind show here too, also of a board that brings no data.
+    if (files.hdf5.IsOpen() && files.hdf5.Failed()) flushed = WriteFailed(files.hdf5);
     const ProgramError raw = NextSegment(files.raw, files.rawSegment, board, config, false);
     const ProgramError list = NextSegment(files.list, files.listSegment, board, config, true);
     if (flushed != ProgramError::None) return flushed;
     return raw != ProgramError::None ? raw : list;
 }
 
+ProgramError OutputFiles::EndRun(int board, const BoardCounters& counters, const RunEnd* end) {
+    if (!ValidBoard(board) || !boards_[board].hdf5.IsOpen()) return ProgramError::None;
+    Hdf5Output& file = boards_[board].hdf5;
+    return file.Finish(counters, end) ? ProgramError::None : WriteFailed(file);
+}
+
 ProgramError OutputFiles::Close() {
     ProgramError result = ProgramError::None;
     for (int b = 0; boards_ && b < boardCount_; ++b) {
+        if (Hdf5Output& hdf5 = boards_[b].hdf5; hdf5.IsOpen()) {
+            WrittenFile record;
+            if (!hdf5.Close(record)) result = WriteFailed(hdf5);
+            written_[b].push_back(std::move(record));
+        }
         for (int kind = 0; kind < 2; ++kind) {
             BufferedFile* file = kind == 0 ? &boards_[b].raw : &boards_[b].list;
             if (!file->IsOpen()) continue;

@@ -41,12 +41,16 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BoardCounters.h"
+#include "BoardTotals.h"
 #include "BufferedFile.h"
 #include "DaqConfig.h"
 #include "DrelmTessaryLib.h"
+#include "Hdf5File.h"
+#include "Hdf5Output.h"
 #include "ListWriter.h"
 #include "ProgramError.h"
 #include "WriteBehind.h"
@@ -113,6 +117,10 @@ public:
     // Returns None, Memory, OutputDirectory or OutputFileOpen; on a failure
     // what was opened stays open until Close.
     enum class Writes { OnCaller, Behind };
+    // Before Open: what the HDF5 event files record of the run and its
+    // boards (the configuration's text, the program's version, each
+    // board's identity).
+    void Describe(RunDescription run) { run_ = std::move(run); }
     ProgramError Open(const DaqConfig& config, std::FILE* out, Writes writes = Writes::OnCaller);
 
     // The same for one board only: the other boards of the configuration
@@ -135,6 +143,11 @@ public:
     // None, or OutputFileWrite, which ends the run.
     ProgramError WriteBatch(int board, const void* raw, uint32_t bytes, const EventRecord* events,
                             uint32_t count);
+
+    // At the run's end, before Close: the board's HDF5 event file takes its
+    // spectra and, when given, the run's end as the summary tells it. None,
+    // or OutputFileWrite with its message.
+    ProgramError EndRun(int board, const BoardCounters& counters, const RunEnd* end);
 
     // Every pass, for every board whether it brought data or not: writes out
     // buffers that have waited kFlushPeriodMs, then moves the raw and then
@@ -181,6 +194,7 @@ private:
         int64_t flushedMs = 0;
         bool deletionReported[2] = {};  // raw, list
         ListWriter lines;
+        Hdf5Output hdf5;
     };
 
     char* AlignedBuffers() const;
@@ -193,10 +207,12 @@ private:
     ProgramError NextSegment(BufferedFile& file, int32_t& segment, int board, const DaqConfig& config,
                              bool list);
     ProgramError WriteFailed(BufferedFile& file);
+    ProgramError WriteFailed(Hdf5Output& file);
     bool AppendHeader(BoardFiles& files);
     void Record(int board, const BufferedFile& file, bool whole);
 
     std::FILE* out_ = stdout;
+    RunDescription run_;
     // Raw and list files written behind use its thread; declared before the
     // files so that it outlives them.
     WriteBehind writer_;

@@ -59,7 +59,7 @@ std::string ConnectionText(const BoardSettings& b) {
 }
 
 std::string SummaryPath(const DaqConfig& config, const std::string& userFolder) {
-    const bool files = config.outfileRaw || config.outfileList || config.outfileHisto;
+    const bool files = config.outfileRaw || config.outfileList || config.outfileHisto || config.outfileHdf5;
     const std::string folder = files ? Field(config.outfilePath, sizeof config.outfilePath) : userFolder;
     return folder + Field(config.outfileName, sizeof config.outfileName) + kSummarySuffix;
 }

@@ -37,14 +37,19 @@ void WriteBehind::Stop() {
     capacity_ = 0;
 }
 
-void WriteBehind::Submit(Slot& slot, const Write& write) {
+void WriteBehind::Submit(Slot& slot, const Write& write) { Enqueue({&slot, write, {nullptr, nullptr}}); }
+
+void WriteBehind::Submit(Slot& slot, const Task& task) { Enqueue({&slot, {-1, nullptr, 0, 0, 0}, task}); }
+
+void WriteBehind::Enqueue(const Job& job) {
+    Slot& slot = *job.slot;
     {
         std::unique_lock lock(mutex_);
         // Each slot has one write at most and the room is one per slot, so
         // this waits only when a caller shares out more slots than it took.
         done_.wait(lock, [&] { return count_ < capacity_; });
         slot.busy.store(true, std::memory_order_relaxed);
-        jobs_[(head_ + count_) % capacity_] = {&slot, write};
+        jobs_[(head_ + count_) % capacity_] = job;
         ++count_;
     }
     work_.notify_one();
@@ -88,7 +93,9 @@ void WriteBehind::Run() {
         if (count_ == 0) return;  // stopping, and every write done
         const Job job = jobs_[head_];
         lock.unlock();
-        if (job.slot->error.load(std::memory_order_relaxed) == 0 && !Perform(*job.slot, job.write))
+        errno = 0;
+        if (job.slot->error.load(std::memory_order_relaxed) == 0 &&
+            !(job.task.run ? job.task.run(job.task.context) : Perform(*job.slot, job.write)))
             job.slot->error.store(errno != 0 ? errno : EIO, std::memory_order_relaxed);
         lock.lock();
         head_ = (head_ + 1) % capacity_;

@@ -40,6 +40,13 @@ public:
         std::size_t directBytes;
     };
 
+    // Work other than a plain write, done on the thread in its turn: true
+    // when it succeeded, else false with errno telling why.
+    struct Task {
+        bool (*run)(void* context);
+        void* context;
+    };
+
     WriteBehind() = default;
     ~WriteBehind() { Stop(); }
     WriteBehind(const WriteBehind&) = delete;
@@ -57,6 +64,8 @@ public:
     // returns. The slot must be idle (waited for). A write to a slot with an
     // error is not done: the file is a whole prefix of what it was given.
     void Submit(Slot& slot, const Write& write);
+    // The same for a task: done unless the slot has an error.
+    void Submit(Slot& slot, const Task& task);
     // Returns once the slot's write is done.
     void Wait(Slot& slot);
 
@@ -64,8 +73,10 @@ private:
     struct Job {
         Slot* slot;
         Write write;
+        Task task;  // run null: the write
     };
     void Run();
+    void Enqueue(const Job& job);
     static bool Perform(Slot& slot, const Write& write);
 
     std::mutex mutex_;
