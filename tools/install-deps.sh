@@ -7,10 +7,10 @@ set -euo pipefail
 # libjs-dygraphs (the page's chart, compiled into the program); its tests:
 # python3-prometheus-client (a strict metrics parser), chromium,
 # chromium-driver and python3-selenium (the page in a real browser).
-# The HDF5 event files: libhdf5-dev; their test: python3-h5py, python3-numpy.
+# The HDF5 event files: libhdf5-dev, zlib1g-dev; their test: python3-h5py, python3-numpy.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev
   pkgconf libcpp-httplib-dev libjs-dygraphs python3-prometheus-client chromium chromium-driver python3-selenium
-  libhdf5-dev python3-h5py python3-numpy)
+  libhdf5-dev zlib1g-dev python3-h5py python3-numpy)
 
 missing=()
 for p in "${packages[@]}"; do

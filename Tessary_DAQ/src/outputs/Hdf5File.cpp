@@ -28,8 +28,12 @@ struct Id {
     bool Bad() const { return id < 0; }
 };
 
-// The library prints its error stack by default, on each thread.
-void Quiet() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }
+// The library prints its error stack by default, on each thread; the file's
+// calls come from the thread that creates it and from its writer.
+void Quiet() {
+    thread_local bool quiet = false;
+    if (!quiet) quiet = H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr) >= 0;
+}
 
 bool PutText(hid_t object, const char* name, const std::string& text, std::size_t size = 0) {
     Id type{H5Tcopy(H5T_C_S1), H5Tclose};
@@ -115,6 +119,9 @@ std::size_t RowsPerChunk(const RowLayout& layout) {
 
 bool Hdf5File::Fail() {
     if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+    // The error stack holds copies of its messages until cleared, and a
+    // thread's stack is not freed when the thread ends.
+    H5Eclear2(H5E_DEFAULT);
     return false;
 }
 
@@ -141,15 +148,17 @@ bool Hdf5File::Create(const char* name, int board, const BoardSettings& settings
     rowType_ = RowType(layout);
     if (rowType_ < 0) return Fail(), Close(), false;
 
-    // /events: rows appended, in chunks of about 1 MiB, shuffled and deflated.
+    // /events: rows appended, in chunks of about 1 MiB, shuffled and
+    // deflated; written whole and never read back, so no chunk cache.
     const hsize_t none = 0, unlimited = H5S_UNLIMITED, chunk = RowsPerChunk(layout);
     Id space{H5Screate_simple(1, &none, &unlimited), H5Sclose};
     Id creation{H5Pcreate(H5P_DATASET_CREATE), H5Pclose};
     Id datasetAccess{H5Pcreate(H5P_DATASET_ACCESS), H5Pclose};
     if (space.Bad() || creation.Bad() || datasetAccess.Bad() || H5Pset_chunk(creation, 1, &chunk) < 0 ||
         (compression > 0 && (H5Pset_shuffle(creation) < 0 || H5Pset_deflate(creation, static_cast<unsigned>(compression)) < 0)) ||
-        H5Pset_chunk_cache(datasetAccess, 521, 4 * kChunkBytes, 1.0) < 0)
+        H5Pset_chunk_cache(datasetAccess, 1, 0, 1.0) < 0)
         return Fail(), Close(), false;
+    filtered_ = compression > 0;
     events_ = H5Dcreate2(file_, "events", rowType_, space, H5P_DEFAULT, creation, datasetAccess);
     if (events_ < 0) return Fail(), Close(), false;
     bool made = PutText(events_, "flags_bits", "bit 0: present, bit 1: saturated (bit 15 of the word), bit 2: bit 14 of the word") &&
@@ -197,28 +206,31 @@ bool Hdf5File::Create(const char* name, int board, const BoardSettings& settings
     return true;
 }
 
-bool Hdf5File::Write(const unsigned char* rows, std::size_t count, uint64_t first) {
+bool Hdf5File::Extend(uint64_t rows) {
     if (events_ < 0 || error_ != 0) return false;
-    if (count == 0) return true;
+    Quiet();
     errno = 0;
-    const hsize_t start = first, rowCount = count, end = first + count;
     hsize_t size = 0;
     {
         Id space{H5Dget_space(events_), H5Sclose};
         if (space.Bad() || H5Sget_simple_extent_dims(space, &size, nullptr) < 0) return Fail();
     }
-    if (end > size && H5Dset_extent(events_, &end) < 0) return Fail();
-    Id fileSpace{H5Dget_space(events_), H5Sclose};
-    Id memory{H5Screate_simple(1, &rowCount, nullptr), H5Sclose};
-    if (fileSpace.Bad() || memory.Bad() ||
-        H5Sselect_hyperslab(fileSpace, H5S_SELECT_SET, &start, nullptr, &rowCount, nullptr) < 0 ||
-        H5Dwrite(events_, rowType_, memory, fileSpace, H5P_DEFAULT, rows) < 0)
-        return Fail();
-    return true;
+    const hsize_t end = rows;
+    return end <= size || H5Dset_extent(events_, &end) >= 0 || Fail();
+}
+
+bool Hdf5File::WriteChunk(uint64_t first, const void* data, std::size_t bytes, bool filtered) {
+    if (events_ < 0 || error_ != 0) return false;
+    errno = 0;
+    // Bit k of the mask: filter k of the pipeline (shuffle, deflate) not applied.
+    const uint32_t skipped = filtered_ && !filtered ? 0x3 : 0;
+    const hsize_t offset = first;
+    return H5Dwrite_chunk(events_, H5P_DEFAULT, skipped, &offset, bytes, data) >= 0 || Fail();
 }
 
 bool Hdf5File::Flush() {
     if (file_ < 0 || error_ != 0) return false;
+    Quiet();
     errno = 0;
     return H5Fflush(file_, H5F_SCOPE_LOCAL) >= 0 || Fail();
 }

@@ -59,8 +59,17 @@ public:
                 int compression, const RunDescription& run);
     bool IsOpen() const { return file_ >= 0; }
 
-    // Writes `count` rows at row `first`, growing the dataset to hold them.
-    bool Write(const unsigned char* rows, std::size_t count, uint64_t first);
+    // Grows the dataset to `rows` rows (never shrinks it); readers see
+    // them after the next flush.
+    bool Extend(uint64_t rows);
+    // Stores the chunk that begins at row `first` (within the dataset) as
+    // given: `filtered`, encoded as the file's filters do (ChunkEncoder),
+    // else the whole chunk's rows as they are. A chunk stored again at the
+    // same size keeps its place in the file; one of another size takes new
+    // room, and SWMR writing never reuses the old.
+    bool WriteChunk(uint64_t first, const void* data, std::size_t bytes, bool filtered);
+    // Whether /events has filters (compression on).
+    bool Filtered() const { return filtered_; }
     // Makes everything written visible to readers and safe on the disk.
     bool Flush();
     // The spectra (one count per bin of each enabled channel, in order)
@@ -79,6 +88,7 @@ private:
     int64_t events_ = -1;
     int64_t rowType_ = -1;
     int error_ = 0;
+    bool filtered_ = false;
     int channels_ = 0;
     int spectrumBins_ = 0;
     uint64_t enabled_ = 0;

@@ -17,7 +17,7 @@ Hdf5Output::~Hdf5Output() {
 }
 
 bool Hdf5Output::Open(const char* name, int board, const DaqConfig& config, const RunDescription& run,
-                      WriteBehind* writer) {
+                      bool behind) {
     WrittenFile ignored;
     Close(ignored);
     std::snprintf(name_, sizeof name_, "%s", name);
@@ -26,20 +26,23 @@ bool Hdf5Output::Open(const char* name, int board, const DaqConfig& config, cons
     rowsPerChunk_ = RowsPerChunk(rows_.Layout());
     try {
         stage_.reset(new unsigned char[2 * kHdf5StageBytes]);
-        chunk_.reset(new unsigned char[rowsPerChunk_ * rows_.Layout().Bytes() + 1]);
+        chunk_.reset(new unsigned char[rowsPerChunk_ * rows_.Layout().Bytes() + 1]());
         events_.resize(DRELM_TSY_MAX_EVENTS_PER_TRANSFER);
     } catch (const std::bad_alloc&) {
         return false;
     }
     for (int h = 0; h < 2; ++h) halves_[h] = {this, stage_.get() + h * kHdf5StageBytes, 0, false};
     current_ = 0;
-    chunkRows_ = 0;
+    chunkRows_ = storedRows_ = 0;
+    partStores_ = 0;
     chunkStart_ = 0;
     appended_ = failed_ = reported_ = false;
     error_ = 0;
     slot_.error.store(0);
-    writer_ = writer && writer->Running() ? writer : nullptr;
-    return file_.Create(name_, board, *settings_, rows_.Layout(), config.hdf5Compression, run);
+    const int level = config.hdf5Compression;
+    if (level > 0 && !encoder_.Configure(rows_.Layout().Bytes(), rowsPerChunk_, level)) return false;
+    writer_ = behind && (thread_.Running() || thread_.Start(1)) ? &thread_ : nullptr;
+    return file_.Create(name_, board, *settings_, rows_.Layout(), level, run);
 }
 
 bool Hdf5Output::Fail(int error) {
@@ -109,16 +112,45 @@ bool Hdf5Output::Process(Half& half) {
         }
         for (uint32_t e = 0; e < count; ++e) {
             rows_.Build(events_[e], chunk_.get() + chunkRows_ * layout.Bytes());
-            if (++chunkRows_ < rowsPerChunk_) continue;
-            if (!file_.Write(chunk_.get(), chunkRows_, chunkStart_)) return errno = file_.Error(), false;
-            chunkStart_ += chunkRows_;
-            chunkRows_ = 0;
+            if (++chunkRows_ == rowsPerChunk_ && !StoreChunk(true)) return false;
         }
     }
     if (!half.flush) return true;
-    // The chunk begun is written as far as it goes, and again from its
-    // start at the next flush or once full: a chunk is never read back.
-    if (!file_.Write(chunk_.get(), chunkRows_, chunkStart_) || !file_.Flush()) return errno = file_.Error(), false;
+    if (chunkRows_ > storedRows_ && !StoreChunk(false)) return false;
+    return file_.Flush() || (errno = file_.Error(), false);
+}
+
+bool Hdf5Output::StoreChunk(bool whole) {
+    const std::size_t rowBytes = rows_.Layout().Bytes();
+    const std::size_t chunkBytes = rowsPerChunk_ * rowBytes;
+    if (!whole) {
+        // Rows past those begun are not part of the dataset yet: zeros, not
+        // the last chunk's, on the disk.
+        std::memset(chunk_.get() + chunkRows_ * rowBytes, 0, chunkBytes - chunkRows_ * rowBytes);
+    }
+    // Compressed, but for a chunk stored in part before: that one's second
+    // store, and those after, as it is, in one place.
+    const unsigned char* data = chunk_.get();
+    std::size_t bytes = chunkBytes;
+    bool filtered = false;
+    if (file_.Filtered() && partStores_ < (whole ? 2 : 1)) {
+        if (const unsigned char* encoded = encoder_.Encode(chunk_.get(), bytes)) {
+            data = encoded;
+            filtered = true;
+        } else {
+            bytes = chunkBytes;
+        }
+    }
+    if (!file_.Extend(chunkStart_ + chunkRows_) || !file_.WriteChunk(chunkStart_, data, bytes, filtered))
+        return errno = file_.Error(), false;
+    if (!whole) {
+        storedRows_ = chunkRows_;
+        ++partStores_;
+        return true;
+    }
+    chunkStart_ += chunkRows_;
+    chunkRows_ = storedRows_ = 0;
+    partStores_ = 0;
     return true;
 }
 
@@ -143,11 +175,14 @@ bool Hdf5Output::Finish(const BoardCounters& counters, const RunEnd* end) {
 
 bool Hdf5Output::Close(WrittenFile& written) {
     if (!file_.IsOpen()) return true;
-    if (!Failed() && (appended_ || chunkRows_ > 0 || halves_[current_].fill > 0)) {
+    WaitHalf();
+    if (!Failed() && (appended_ || halves_[current_].fill > 0 || chunkRows_ > storedRows_)) {
         appended_ = false;
         HandIn(true);
+        WaitHalf();
     }
-    WaitHalf();
+    thread_.Stop();
+    writer_ = nullptr;
     if (slot_.error.load() != 0) Fail(slot_.error.load());
     if (!file_.Close() && !failed_) Fail(file_.Error());
     // Size and CRC-32C of the file as closed: the library writes in place,

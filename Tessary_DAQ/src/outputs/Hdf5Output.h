@@ -1,14 +1,22 @@
 // A board's HDF5 event file fed from the run loop without slowing it: the
 // loop copies each transfer's bytes into one of two fixed halves, and the
-// write-behind thread decodes a full half with the library's decoder,
-// builds the rows and writes them, while the loop fills the other half.
-// Decoding there again costs the loop nothing and keeps the rows to the
-// bytes the raw file holds; the replay tool feeds the same bytes from raw
-// files, so both make the same rows. All memory is taken at Open.
+// file's own thread decodes a full half with the library's decoder, builds
+// the rows, compresses and writes them, while the loop fills the other
+// half. Decoding there again costs the loop nothing and keeps the rows to
+// the bytes the raw file holds; the replay tool feeds the same bytes from
+// raw files, so both make the same rows. Each file has its thread, so the
+// boards' files compress side by side. All memory is taken at Open.
 //
-// Rows go to the file a chunk at a time; a flush (every second from the
-// run loop, and at the end) also writes the rows of the chunk begun, so a
-// reader sees every event up to the last flush.
+// Rows go to the file a chunk at a time, compressed once it is full. A
+// flush (every second from the run loop, and at the end) also stores the
+// chunk begun, so that a reader sees every event up to it. A chunk stored
+// again takes new room when its size changes, and SWMR writing never
+// reuses the old: so the first store of a chunk begun is compressed (it
+// leaves behind a part of a compressed chunk), and from its second on it
+// is stored uncompressed at its full size, in one place, until full. A
+// board whose rows fill a chunk within a second leaves on average half a
+// compressed chunk a second; a slow one's file is at most its rows
+// uncompressed and one compressed chunk begun for each chunk.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +26,7 @@
 
 #include "BoardCounters.h"
 #include "BufferedFile.h"
+#include "ChunkEncoder.h"
 #include "DaqConfig.h"
 #include "EventRows.h"
 #include "Hdf5File.h"
@@ -37,10 +46,10 @@ public:
     Hdf5Output(const Hdf5Output&) = delete;
     Hdf5Output& operator=(const Hdf5Output&) = delete;
 
-    // Takes the memory and creates the file. `writer` null or not running:
-    // the rows are made and written on the caller's thread. False when
-    // either fails; nothing is open then.
-    bool Open(const char* name, int board, const DaqConfig& config, const RunDescription& run, WriteBehind* writer);
+    // Takes the memory and creates the file; `behind`: with a thread of its
+    // own when one can be had, else the rows are made and written on the
+    // caller's thread. False when either fails; nothing is open then.
+    bool Open(const char* name, int board, const DaqConfig& config, const RunDescription& run, bool behind);
     bool IsOpen() const { return file_.IsOpen(); }
     const char* Name() const { return name_; }
 
@@ -73,8 +82,10 @@ private:
     bool HandIn(bool flush);
     void WaitHalf();
     bool Fail(int error);
+    bool StoreChunk(bool whole);  // on the writer's thread
 
-    WriteBehind* writer_ = nullptr;
+    WriteBehind thread_;
+    WriteBehind* writer_ = nullptr;  // &thread_ when running
     WriteBehind::Slot slot_;
     std::unique_ptr<unsigned char[]> stage_;
     Half halves_[2];
@@ -87,10 +98,13 @@ private:
     // The writer's side.
     Hdf5File file_;
     RowBuilder rows_;
+    ChunkEncoder encoder_;
     std::unique_ptr<unsigned char[]> chunk_;
     std::size_t rowsPerChunk_ = 0;
-    std::size_t chunkRows_ = 0;  // rows of the chunk begun
-    uint64_t chunkStart_ = 0;    // its first row in the file
+    std::size_t chunkRows_ = 0;   // rows of the chunk begun
+    std::size_t storedRows_ = 0;  // of them, in the file
+    int partStores_ = 0;          // times it was stored in part
+    uint64_t chunkStart_ = 0;     // its first row in the file
     std::vector<EventRecord> events_;
     const BoardSettings* settings_ = nullptr;
     char name_[kFileNameSize] = {};

@@ -151,6 +151,7 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
 
     boardCount_ = config.boardCount < 0 ? 0 : config.boardCount > kMaxBoards ? kMaxBoards : config.boardCount;
     const bool behind = writes == Writes::Behind;
+    behind_ = behind;
     const std::size_t rawBytes = behind ? kBehindBufferBytes : kRawBufferBytes;
     const std::size_t listBytes = behind ? kBehindBufferBytes : kListBufferBytes;
     const std::size_t perBoard = (config.outfileRaw ? rawBytes : 0) + (config.outfileList ? listBytes : 0);
@@ -173,7 +174,7 @@ ProgramError OutputFiles::Open(const DaqConfig& config, std::FILE* out, Writes w
     bufferBytes_[1] = listBytes;
     // Without the thread every write is made on the caller's, as the
     // histograms' are: slower when the disk stalls, but nothing is lost.
-    if (behind && (perBoard > 0 || config.outfileHdf5)) writer_.Start(3 * static_cast<std::size_t>(boardCount_));
+    if (behind && perBoard > 0) writer_.Start(3 * static_cast<std::size_t>(boardCount_));
 
     for (int b = 0; b < boardCount_; ++b) {
         if (onlyBoard_ >= 0 && b != onlyBoard_) continue;
@@ -219,7 +220,7 @@ ProgramError OutputFiles::CreateFirstSegments(int board, const DaqConfig& config
         const int length = std::snprintf(name_, sizeof name_, "%.*s%.*s_events_b%d.h5", kPathChars,
                                          config.outfilePath, kNameChars, config.outfileName, board);
         if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name_ ||
-            !files.hdf5.Open(name_, board, config, run_, &writer_)) {
+            !files.hdf5.Open(name_, board, config, run_, behind_)) {
             std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
             return ProgramError::OutputFileOpen;
         }

@@ -216,6 +216,7 @@ private:
     // Raw and list files written behind use its thread; declared before the
     // files so that it outlives them.
     WriteBehind writer_;
+    bool behind_ = false;  // HDF5 files on threads of their own
     std::unique_ptr<BoardFiles[]> boards_;
     int boardCount_ = 0;
     int onlyBoard_ = -1;  // the board OpenBoard opens, -1 for all
