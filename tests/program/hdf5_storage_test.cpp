@@ -66,7 +66,8 @@ Written WriteFile(const fs::path& name, int level, int perFlush, int flushes) {
     for (int f = 0; f < flushes; ++f) {
         for (int left = perFlush; left > 0;) {
             words.clear();
-            for (int e = 0; e < 500 && left > 0; ++e, --left, ++trigger) {
+            uint32_t events = 0;
+            for (; events < 500 && left > 0; ++events, --left, ++trigger) {
                 EventShape event;
                 event.triggerIndex = trigger;
                 event.timestamp = 125ull * trigger;
@@ -78,7 +79,7 @@ Written WriteFile(const fs::path& name, int level, int perFlush, int flushes) {
                 sent.amplitude7.push_back(event.blocks[0]->amplitudes[7]);
                 AppendEvent(words, event);
             }
-            EXPECT_TRUE(file.Append(words.data(), static_cast<uint32_t>(words.size() * 4)));
+            EXPECT_TRUE(file.Append(words.data(), static_cast<uint32_t>(words.size() * 4), events));
         }
         EXPECT_TRUE(file.Flush());
     }

@@ -62,6 +62,12 @@ bool DiskWatch::Watch(int64_t nowMs, const OutputFiles& outputs, std::FILE* out)
             if (path == nullptr) path = segment.name;
             reserve += segment.bufferBytes;
         }
+        // The HDF5 file grows in place as a whole: its size is what it took.
+        if (OpenSegment events; outputs.EventFile(b, events)) {
+            if (path == nullptr) path = events.name;
+            given += events.bytes;
+            reserve += events.bufferBytes;
+        }
     }
     if (path == nullptr) {
         status_.known = false;

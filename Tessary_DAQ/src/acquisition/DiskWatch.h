@@ -1,4 +1,4 @@
-// The output file system, watched while raw or list files are written: its
+// The output file system, watched while raw, list or HDF5 files are written: its
 // free space read every few seconds (never on the per-event path), the rate
 // the run writes at from the bytes given to those files over the last
 // checks, a warning once the disk would be full within kWarnSeconds at that
@@ -37,8 +37,8 @@ public:
     // full falls below kWarnSeconds; else None.
     Verdict Check(int64_t nowMs, const char* path, uint64_t bytesGiven, uint64_t reserveBytes);
 
-    // The session's call after every pass: a check when due while raw or
-    // list files are open, its warning or end printed to `out`. True when
+    // The session's call after every pass: a check when due while raw,
+    // list or HDF5 files are open, its warning or end printed to `out`. True when
     // the run must end.
     bool Watch(int64_t nowMs, const OutputFiles& outputs, std::FILE* out);
 

@@ -5,12 +5,12 @@ namespace tessary {
 void FillFileStatus(const OutputFiles& outputs, const DiskWatch& disk, monitor::RunStatus& status) {
     std::size_t open = 0;
     for (int b = 0; b < outputs.Boards(); ++b)
-        for (const bool list : {false, true}) {
-            OpenSegment segment;
-            if (!outputs.Segment(b, list, segment)) continue;
+        for (int kind = 0; kind < 3; ++kind) {
+            OpenSegment file;
+            if (!(kind < 2 ? outputs.Segment(b, kind == 1, file) : outputs.EventFile(b, file))) continue;
             if (open == status.files.size()) status.files.emplace_back();
-            status.files[open].path.assign(segment.name);
-            status.files[open].bytes = segment.bytes;
+            status.files[open].path.assign(file.name);
+            status.files[open].bytes = file.bytes;
             ++open;
         }
     status.files.resize(open);

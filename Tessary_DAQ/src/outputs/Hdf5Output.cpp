@@ -31,7 +31,7 @@ bool Hdf5Output::Open(const char* name, int board, const DaqConfig& config, cons
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (int h = 0; h < 2; ++h) halves_[h] = {this, stage_.get() + h * kHdf5StageBytes, 0, false};
+    for (int h = 0; h < 2; ++h) halves_[h] = {this, stage_.get() + h * kHdf5StageBytes, 0, 0, false};
     current_ = 0;
     chunkRows_ = storedRows_ = 0;
     partStores_ = 0;
@@ -51,7 +51,7 @@ bool Hdf5Output::Fail(int error) {
     return false;
 }
 
-bool Hdf5Output::Append(const void* raw, uint32_t bytes) {
+bool Hdf5Output::Append(const void* raw, uint32_t bytes, uint32_t events) {
     if (!file_.IsOpen() || Failed()) return false;
     const std::size_t need = 4 + (std::size_t{bytes} + 3) / 4 * 4;
     if (need > kHdf5StageBytes) return Fail(EMSGSIZE);
@@ -60,6 +60,7 @@ bool Hdf5Output::Append(const void* raw, uint32_t bytes) {
     std::memcpy(half.data + half.fill, &bytes, 4);
     std::memcpy(half.data + half.fill + 4, raw, bytes);
     half.fill += need;
+    half.events += events;
     appended_ = true;
     return true;
 }
@@ -81,6 +82,7 @@ bool Hdf5Output::HandIn(bool flush) {
     if (!writer_) {
         const bool done = Process(half);
         half.fill = 0;
+        half.events = 0;
         return done || Fail(errno);
     }
     // The other half was handed in before: it must be done before it is filled again.
@@ -89,6 +91,7 @@ bool Hdf5Output::HandIn(bool flush) {
     writer_->Submit(slot_, WriteBehind::Task{&Hdf5Output::RunHalf, &half});
     current_ ^= 1;
     halves_[current_].fill = 0;
+    halves_[current_].events = 0;
     return true;
 }
 
@@ -199,6 +202,12 @@ bool Hdf5Output::Close(WrittenFile& written) {
     }
     written.checksum = crc.Value();
     return !failed_;
+}
+
+uint64_t Hdf5Output::PendingBytes() const {
+    if (!file_.IsOpen()) return 0;
+    const uint64_t rowBytes = rows_.Layout().Bytes();
+    return (halves_[0].events + halves_[1].events) * rowBytes + 2 * rowsPerChunk_ * rowBytes;
 }
 
 bool Hdf5Output::FailureToReport(int& error) {

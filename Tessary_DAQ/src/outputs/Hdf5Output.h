@@ -54,8 +54,8 @@ public:
     const char* Name() const { return name_; }
 
     // A transfer's bytes, whole events (and the filler word a transfer may
-    // end with). False after a failure, now or earlier.
-    bool Append(const void* raw, uint32_t bytes);
+    // end with), `events` of them. False after a failure, now or earlier.
+    bool Append(const void* raw, uint32_t bytes, uint32_t events);
     // Hands in what was appended, with a flush of the file. False after a
     // failure.
     bool Flush();
@@ -66,6 +66,10 @@ public:
     // False when not every event reached it. Safe when not open.
     bool Close(WrittenFile& written);
 
+    // The room the file may still take for what it was given: the rows of
+    // the events not yet written, uncompressed, and the chunk begun, twice.
+    uint64_t PendingBytes() const;
+
     // The first failure: true and its errno, once.
     bool FailureToReport(int& error);
     bool Failed() const { return failed_ || slot_.error.load() != 0; }
@@ -75,6 +79,7 @@ private:
         Hdf5Output* owner = nullptr;
         unsigned char* data = nullptr;
         std::size_t fill = 0;
+        uint64_t events = 0;
         bool flush = false;
     };
     static bool RunHalf(void* half);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -69,6 +70,15 @@ bool OutputFiles::Segment(int board, bool list, OpenSegment& segment) const {
     const BufferedFile& file = list ? boards_[board].list : boards_[board].raw;
     if (!file.IsOpen()) return false;
     segment = {file.Name(), file.BytesGiven(), bufferBytes_[list ? 1 : 0]};
+    return true;
+}
+
+bool OutputFiles::EventFile(int board, OpenSegment& file) const {
+    if (!ValidBoard(board) || !boards_[board].hdf5.IsOpen()) return false;
+    const Hdf5Output& hdf5 = boards_[board].hdf5;
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(hdf5.Name(), error);
+    file = {hdf5.Name(), error ? 0 : static_cast<uint64_t>(size), static_cast<std::size_t>(hdf5.PendingBytes())};
     return true;
 }
 
@@ -309,7 +319,7 @@ ProgramError OutputFiles::WriteBatch(int board, const void* raw, uint32_t bytes,
         }
         if (i == count) files.list.MarkWhole();
     }
-    if (files.hdf5.IsOpen() && raw != nullptr && bytes > 0 && !files.hdf5.Append(raw, bytes))
+    if (files.hdf5.IsOpen() && raw != nullptr && bytes > 0 && !files.hdf5.Append(raw, bytes, count))
         result = WriteFailed(files.hdf5);
     return result;
 }

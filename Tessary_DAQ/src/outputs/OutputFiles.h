@@ -177,6 +177,9 @@ public:
     // segment of the board now open, if any.
     int Boards() const { return boards_ ? boardCount_ : 0; }
     bool Segment(int board, bool list, OpenSegment& segment) const;
+    // The board's HDF5 event file, if open: its size on the disk now, and
+    // as buffer the room it may still take for the rows given to it.
+    bool EventFile(int board, OpenSegment& file) const;
     // Bytes given over the run to the board's files of a kind: every raw or
     // list segment, the open one included; every write of a histogram file.
     // Kept from Close until the next Open.
