@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Speed of tessary_replay: raw files produced by a real Tessary_DAQ run on an
 # emulated board with an unlimited link, then replayed into list and
-# histogram files. Prints MB/s of raw data read and of files written, once
-# for the replay alone and once until its files are on the disk (sync),
-# next to this disk's sequential write speed measured in the same run.
+# histogram files, and then into an HDF5 event file alone. Prints MB/s of
+# raw data read and of files written, once for the replay alone and once
+# until its files are on the disk (sync), next to this disk's sequential
+# write speed measured in the same run.
 #
 # Usage: bench/run_replay.sh [SECONDS]   (default 5: acquisition length)
 # Needs a release build: cmake --preset release && cmake --build --preset release
@@ -23,6 +24,7 @@ printf 'link_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n' >> "$work/boards
 stub_plotter
 program_config 1 rp 100 YES NO NO > "$work/live.txt"
 program_config 1 rp 100 YES YES YES > "$work/replay.txt"
+program_config 1 rp 100 YES NO NO YES > "$work/replay_hdf5.txt"
 
 # The live run writes raw files only, so that it keeps up with the board.
 keys "$seconds" |
@@ -35,15 +37,21 @@ echo "Disk: $(disk_speed 1024) MB/s (1 GiB written and flushed)"
 sync
 
 now() { date +%s.%N; }
-start=$(now)
-"$bin/tessary_replay" "$work/replay.txt" 0 "$work/replayed" "${raws[@]}" > "$work/replay_log.txt"
-replayed=$(now)
-sync -f "$work/replayed"
-synced=$(now)
-out=$(cat "$work"/replayed/* | wc -c)
-tail -n +2 "$work/replay_log.txt"
-awk -v in_="$in" -v out="$out" -v n="${#raws[@]}" -v start="$start" -v replayed="$replayed" -v synced="$synced" 'BEGIN {
-  printf "Raw data in: %.1f MB in %d files; list and histogram files out: %.1f MB\n", in_ / 1e6, n, out / 1e6
-  t = replayed - start; printf "Replay:           %6.2f s  %8.1f MB/s in  %8.1f MB/s out\n", t, in_ / t / 1e6, out / t / 1e6
-  t = synced - start;   printf "Replay and sync:  %6.2f s  %8.1f MB/s in  %8.1f MB/s out\n", t, in_ / t / 1e6, out / t / 1e6
-}'
+# One replay with configuration $1 into folder $2, its files described as $3.
+replay() {
+  local start replayed synced out
+  start=$(now)
+  "$bin/tessary_replay" "$1" 0 "$work/$2" "${raws[@]}" > "$work/replay_log.txt"
+  replayed=$(now)
+  sync -f "$work/$2"
+  synced=$(now)
+  out=$(cat "$work/$2"/* | wc -c)
+  tail -n +2 "$work/replay_log.txt"
+  awk -v in_="$in" -v out="$out" -v n="${#raws[@]}" -v start="$start" -v replayed="$replayed" -v synced="$synced" -v what="$3" 'BEGIN {
+    printf "Raw data in: %.1f MB in %d files; %s out: %.1f MB (%.2f of the raw data)\n", in_ / 1e6, n, what, out / 1e6, out / in_
+    t = replayed - start; printf "Replay:           %6.2f s  %8.1f MB/s in  %8.1f MB/s out\n", t, in_ / t / 1e6, out / t / 1e6
+    t = synced - start;   printf "Replay and sync:  %6.2f s  %8.1f MB/s in  %8.1f MB/s out\n", t, in_ / t / 1e6, out / t / 1e6
+  }'
+}
+replay "$work/replay.txt" replayed "list and histogram files"
+replay "$work/replay_hdf5.txt" replayed_hdf5 "HDF5 event file"
