@@ -94,4 +94,5 @@ run "all outputs" "$seconds" YES YES YES
 # Short runs may write into the page cache; ten times as long, the disk's
 # own sustained speed shows (and the memory must stay flat).
 run "raw only, ten times" "$((seconds * 10))" YES NO NO disk
+run "HDF5 only, ten times" "$((seconds * 10))" NO NO NO "" YES
 run "all outputs, ten times" "$((seconds * 10))" YES YES YES

@@ -34,7 +34,8 @@ bool Hdf5Output::Open(const char* name, int board, const DaqConfig& config, cons
     for (int h = 0; h < 2; ++h) halves_[h] = {this, stage_.get() + h * kHdf5StageBytes, 0, 0, false};
     current_ = 0;
     chunkRows_ = storedRows_ = 0;
-    partStores_ = 0;
+    leftBehind_ = 0;
+    storedAsIs_ = false;
     chunkStart_ = 0;
     appended_ = failed_ = reported_ = false;
     error_ = 0;
@@ -131,29 +132,36 @@ bool Hdf5Output::StoreChunk(bool whole) {
         // the last chunk's, on the disk.
         std::memset(chunk_.get() + chunkRows_ * rowBytes, 0, chunkBytes - chunkRows_ * rowBytes);
     }
-    // Compressed, but for a chunk stored in part before: that one's second
-    // store, and those after, as it is, in one place.
     const unsigned char* data = chunk_.get();
     std::size_t bytes = chunkBytes;
     bool filtered = false;
-    if (file_.Filtered() && partStores_ < (whole ? 2 : 1)) {
+    if (file_.Filtered() && !storedAsIs_) {
         if (const unsigned char* encoded = encoder_.Encode(chunk_.get(), bytes)) {
             data = encoded;
             filtered = true;
         } else {
             bytes = chunkBytes;
         }
+        // Every store of a chunk begun is left behind by the next: while
+        // those stay within half a chunk, compressed; past it, as it is.
+        if (filtered && !whole && leftBehind_ + bytes > chunkBytes / 2) {
+            data = chunk_.get();
+            bytes = chunkBytes;
+            filtered = false;
+        }
     }
     if (!file_.Extend(chunkStart_ + chunkRows_) || !file_.WriteChunk(chunkStart_, data, bytes, filtered))
         return errno = file_.Error(), false;
     if (!whole) {
         storedRows_ = chunkRows_;
-        ++partStores_;
+        if (filtered) leftBehind_ += bytes;
+        storedAsIs_ = !filtered;
         return true;
     }
     chunkStart_ += chunkRows_;
     chunkRows_ = storedRows_ = 0;
-    partStores_ = 0;
+    leftBehind_ = 0;
+    storedAsIs_ = false;
     return true;
 }
 

@@ -11,12 +11,12 @@
 // flush (every second from the run loop, and at the end) also stores the
 // chunk begun, so that a reader sees every event up to it. A chunk stored
 // again takes new room when its size changes, and SWMR writing never
-// reuses the old: so the first store of a chunk begun is compressed (it
-// leaves behind a part of a compressed chunk), and from its second on it
-// is stored uncompressed at its full size, in one place, until full. A
-// board whose rows fill a chunk within a second leaves on average half a
-// compressed chunk a second; a slow one's file is at most its rows
-// uncompressed and one compressed chunk begun for each chunk.
+// reuses the old: so a chunk begun is stored compressed while what its
+// stores leave behind stays within half a chunk, and past that
+// uncompressed at its full size, in one place, until full. A board whose
+// rows fill a chunk within a few seconds leaves a little behind at each
+// flush; a slower one's file holds its rows uncompressed, and at most half
+// a chunk more per chunk.
 #pragma once
 
 #include <cstddef>
@@ -108,7 +108,8 @@ private:
     std::size_t rowsPerChunk_ = 0;
     std::size_t chunkRows_ = 0;   // rows of the chunk begun
     std::size_t storedRows_ = 0;  // of them, in the file
-    int partStores_ = 0;          // times it was stored in part
+    std::size_t leftBehind_ = 0;  // bytes of its compressed stores
+    bool storedAsIs_ = false;     // stored uncompressed: so until full
     uint64_t chunkStart_ = 0;     // its first row in the file
     std::vector<EventRecord> events_;
     const BoardSettings* settings_ = nullptr;
