@@ -37,3 +37,15 @@ inline char* mkdtemp(char* pattern) {
     free(original);
     return nullptr;
 }
+
+// std::filesystem::path::c_str() gives wide text on Windows.
+inline int setenv(const char* name, const wchar_t* value, int overwrite) {
+    if (!overwrite && getenv(name) != nullptr) return 0;
+    const size_t length = strlen(name) + 1;
+    wchar_t* wideName = static_cast<wchar_t*>(malloc(length * sizeof(wchar_t)));
+    if (wideName == nullptr) return -1;
+    for (size_t i = 0; i < length; ++i) wideName[i] = static_cast<unsigned char>(name[i]);
+    const int status = _wputenv_s(wideName, value);
+    free(wideName);
+    return status == 0 ? 0 : -1;
+}
