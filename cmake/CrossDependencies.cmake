@@ -9,7 +9,7 @@ if(NOT TESSARY_HOST_JSON_DIR)
 endif()
 set(tessary_json_dir ${CMAKE_BINARY_DIR}/host-headers)
 file(COPY ${TESSARY_HOST_JSON_DIR}/nlohmann DESTINATION ${tessary_json_dir})
-add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
 target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${tessary_json_dir})
 
 # cpp-httplib: only a build for the target would do (the host's is a
