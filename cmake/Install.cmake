@@ -11,6 +11,7 @@ target_include_directories(DrelmComm INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTA
 
 install(TARGETS DrelmTessaryLib DrelmComm EXPORT DrelmTessaryTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 # The device library finds the communication library beside it, whatever
@@ -18,8 +19,10 @@ install(TARGETS DrelmTessaryLib DrelmComm EXPORT DrelmTessaryTargets
 set_target_properties(DrelmTessaryLib PROPERTIES INSTALL_RPATH "$ORIGIN")
 set_target_properties(DrelmComm PROPERTIES INSTALL_RPATH "")
 
-install(TARGETS Tessary_DAQ tessary_replay tessary_tables RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/pgnuplot DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TESSARY_BUILD_PROGRAM)
+  install(TARGETS Tessary_DAQ tessary_replay tessary_tables RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/pgnuplot DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tessary/examples)
 
 install(EXPORT DrelmTessaryTargets NAMESPACE Drelm:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/DrelmTessaryLib)

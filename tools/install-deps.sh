@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running the system needs, from Debian
-# packages. Does nothing when everything is already there.
+# packages. Does nothing when everything is already there. Usage:
+# tools/install-deps.sh [windows]
 set -euo pipefail
 
 # The live monitor: libcpp-httplib-dev (its server; pkgconf finds it),
@@ -11,6 +12,13 @@ set -euo pipefail
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev gnuplot-nox binutils nlohmann-json3-dev
   pkgconf libcpp-httplib-dev libjs-dygraphs python3-prometheus-client chromium chromium-driver python3-selenium
   libhdf5-dev zlib1g-dev python3-h5py python3-numpy)
+
+# The Windows cross build (tools/check.sh windows): the mingw-w64 compilers
+# with POSIX threads, zlib for the target, GoogleTest's sources and wine to
+# run the tests.
+if [ "${1:-}" = windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,7 +12,13 @@
 #include <string>
 #include <vector>
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#  if defined(DRELM_COMM_BUILDING)
+#    define DRELM_EMU_API __declspec(dllexport)
+#  else
+#    define DRELM_EMU_API __declspec(dllimport)
+#  endif
+#elif defined(__GNUC__)
 #define DRELM_EMU_API __attribute__((visibility("default")))
 #else
 #define DRELM_EMU_API

@@ -17,7 +17,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
+#if defined(DRELM_TSY_STATIC)
+/* Linked from a static library: nothing to import. */
+#  define DRELM_TSY_API
+#elif defined(_WIN32)
 #  if defined(DRELM_TSY_BUILDING)
 #    define DRELM_TSY_API __declspec(dllexport)
 #  else

@@ -1,7 +1,5 @@
 #include "SummaryCheck.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -119,7 +117,7 @@ enum class Outcome { Ok, Mismatch, Missing, Unreadable };
 // could not write whole is checked all the same against what the summary
 // says it kept, but never passes: it is not all the run meant to write.
 Outcome Check(const Entry& entry, std::vector<unsigned char>& block) {
-    std::FILE* file = std::fopen(entry.path.c_str(), "rb");
+    std::FILE* file = std::fopen(entry.path.string().c_str(), "rb");
     if (!file) {
         const int error = errno;
         std::printf("%s %s: %s\n", error == ENOENT ? "MISSING " : "UNREADABLE", entry.name.c_str(),
@@ -127,11 +125,14 @@ Outcome Check(const Entry& entry, std::vector<unsigned char>& block) {
         return error == ENOENT ? Outcome::Missing : Outcome::Unreadable;
     }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-    struct stat status {};
-    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
-        static_cast<uint64_t>(status.st_size) != entry.size) {
+    // By the file system library: a 64-bit size on every system (the
+    // Windows C library's stat has a 32-bit one).
+    std::error_code sizeError;
+    const bool regular = std::filesystem::is_regular_file(entry.path, sizeError);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(entry.path, sizeError) : 0;
+    if (regular && !sizeError && static_cast<uint64_t>(size) != entry.size) {
         std::printf("MISMATCH %s: size %llu expected %llu\n", entry.name.c_str(),
-                    static_cast<unsigned long long>(status.st_size), static_cast<unsigned long long>(entry.size));
+                    static_cast<unsigned long long>(size), static_cast<unsigned long long>(entry.size));
         return Outcome::Mismatch;
     }
     Crc32c crc;
@@ -228,7 +229,7 @@ std::vector<std::string> ExtraFiles(const std::filesystem::path& summary, const 
     }
     if (error) {
         std::fprintf(stderr, "tessary_replay: the folder %s cannot be listed (%s): files the summary does not name "
-                             "were not looked for\n", folder.c_str(), error.message().c_str());
+                             "were not looked for\n", folder.string().c_str(), error.message().c_str());
         return {};
     }
     std::vector<std::string> extra;

@@ -1,0 +1,15 @@
+# GoogleTest and GoogleMock built from Debian's sources (googletest
+# package), for builds whose target the packaged libraries do not serve.
+set(TESSARY_GOOGLETEST_DIR /usr/src/googletest CACHE PATH "GoogleTest source tree")
+if(NOT EXISTS ${TESSARY_GOOGLETEST_DIR}/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources not found in ${TESSARY_GOOGLETEST_DIR}: install googletest")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(${TESSARY_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+foreach(lib gtest gtest_main gmock gmock_main)
+  if(NOT TARGET GTest::${lib})
+    add_library(GTest::${lib} ALIAS ${lib})
+  endif()
+endforeach()
