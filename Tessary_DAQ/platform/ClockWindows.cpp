@@ -1,4 +1,7 @@
 // Time of day and sleeping on Windows.
+// Built for Windows only: elsewhere this file compiles to nothing.
+#if defined(_WIN32)
+
 #include "Clock.h"
 
 #include "WindowsNames.h"
@@ -35,3 +38,5 @@ void SleepMs(uint32_t ms) {
 }
 
 }  // namespace tessary::platform
+
+#endif  // _WIN32

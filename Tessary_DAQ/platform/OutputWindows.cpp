@@ -1,4 +1,7 @@
 // Standard output buffering on Windows.
+// Built for Windows only: elsewhere this file compiles to nothing.
+#if defined(_WIN32)
+
 #include "Output.h"
 
 #include <cstdio>
@@ -19,3 +22,5 @@ void FlushOutput() {
 }
 
 }  // namespace tessary::platform
+
+#endif  // _WIN32

@@ -1,4 +1,7 @@
 // Paths on Windows.
+// Built for Windows only: elsewhere this file compiles to nothing.
+#if defined(_WIN32)
+
 #include "Paths.h"
 
 #include <cstdlib>
@@ -52,3 +55,5 @@ std::optional<std::string> UserFolder() {
 }
 
 }  // namespace tessary::platform
+
+#endif  // _WIN32
