@@ -79,7 +79,8 @@ inline int ErrnoFrom(DWORD error) {
         case ERROR_NOT_ENOUGH_MEMORY:
         case ERROR_OUTOFMEMORY: return ENOMEM;
         case ERROR_BROKEN_PIPE:
-        case ERROR_NO_DATA: return EPIPE;
+        case ERROR_NO_DATA:
+        case ERROR_PIPE_NOT_CONNECTED: return EPIPE;
         case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
         case ERROR_BAD_EXE_FORMAT:
         case ERROR_EXE_MACHINE_TYPE_MISMATCH: return ENOEXEC;
