@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace tessary::platform {
@@ -18,6 +19,10 @@ inline constexpr int kChildCloseTimeoutMs = 5000;
 // standard error, SIGPIPE at its default action, none of the program's
 // other open files, and a process group of its own, so that a Ctrl-C at the
 // terminal reaches the program alone, which then closes the pipe.
+//
+// On Windows a path whose last part has no extension gets ".exe", as the
+// command prompt adds it; the child gets a console process group of its own
+// and a job that holds it and what it starts, ended together by Close.
 class ChildProcess {
 public:
     ChildProcess() = default;
@@ -51,6 +56,9 @@ public:
 private:
     int fd_ = -1;
     int pid_ = -1;
+    // Windows: the child's process and job handles; unused elsewhere.
+    std::intptr_t process_ = 0;
+    std::intptr_t job_ = 0;
 };
 
 }  // namespace tessary::platform

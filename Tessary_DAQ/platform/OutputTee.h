@@ -12,8 +12,12 @@ using TeeSink = void (*)(void* context, const char* data, std::size_t size);
 
 // A stream whose writes go to `out` (flushed with each of the stream's own
 // flushes, so that the console shows what the program flushes when it does)
-// and to `sink`; null when it cannot be made. fclose() on it flushes it and
-// leaves `out` open.
+// and to `sink`; null when it cannot be made.
 std::FILE* OpenTee(std::FILE* out, TeeSink sink, void* context);
+
+// Flushes and closes a stream from OpenTee, leaving `out` open. Every byte
+// written to it has reached `out` and the sink when it returns, so the
+// sink's context may go away then.
+void CloseTee(std::FILE* tee);
 
 }  // namespace tessary::platform

@@ -43,4 +43,7 @@ std::FILE* OpenTee(std::FILE* out, TeeSink sink, void* context) {
     return stream;
 }
 
+// The stream's own close runs the last write and frees the cookie.
+void CloseTee(std::FILE* tee) { std::fclose(tee); }
+
 }  // namespace tessary::platform

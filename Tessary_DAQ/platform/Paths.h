@@ -11,12 +11,13 @@ namespace tessary::platform {
 // Longest per-user folder text, in characters.
 inline constexpr std::size_t kMaxUserFolderLength = 127;
 
-// The character that separates directory levels ('/' here).
+// The character that separates directory levels ('/' here, '\\' on Windows).
 char PathSeparator();
 
 // True for a path that names its place without a starting folder: here one
 // that begins with '/'; on Windows one with a drive and a separator ("C:\",
-// "C:/") or a network name ("\\server\share").
+// "C:/"), a network name ("\\server\share") or a separator first ("\data",
+// on the current drive).
 bool IsAbsolutePath(std::string_view path);
 
 // The per-user folder of the program: the profile directory, then

@@ -1,9 +1,6 @@
 #include "ProgressLine.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/ioctl.h>
 
 namespace {
 
@@ -14,12 +11,12 @@ constexpr const char* kEraseBelow = "\033[J";
 }  // namespace
 
 ProgressLine::ProgressLine(int boards, int fd) : texts_(static_cast<size_t>(boards > 0 ? boards : 0)) {
-    if (::isatty(fd) == 1) fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (tessary::platform::IsTerminal(fd)) fd_ = tessary::platform::DuplicateTerminal(fd);
 }
 
 ProgressLine::~ProgressLine() {
     Clear();
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) tessary::platform::CloseTerminal(fd_);
 }
 
 void ProgressLine::Update(int board, const std::string& text) {
@@ -41,7 +38,7 @@ void ProgressLine::Redraw() {
     // A line longer than the terminal would wrap, and moving back up over
     // the lines would then miss some: cut each to the width.
     size_t width = 79;
-    if (winsize size{}; ::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) width = size.ws_col - 1u;
+    if (const int columns = tessary::platform::TerminalWidth(fd_); columns > 1) width = static_cast<size_t>(columns) - 1u;
     // Back to where the first line began, erase from there down, draw.
     std::string out = "\r" + Up(shown_ - 1) + kEraseBelow;
     int lines = 0;
@@ -55,10 +52,6 @@ void ProgressLine::Redraw() {
 }
 
 void ProgressLine::Write(const std::string& bytes) const {
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a terminal that is gone takes no progress
-        done += static_cast<size_t>(n);
-    }
+    // A terminal that is gone takes no progress: nothing to report.
+    tessary::platform::WriteTerminal(fd_, bytes.data(), bytes.size());
 }

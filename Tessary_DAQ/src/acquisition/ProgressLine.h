@@ -13,13 +13,14 @@
 
 #include <mutex>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "Terminal.h"
 
 class ProgressLine {
 public:
     // Lines for boards 0 to boards - 1, on the terminal at fd.
-    explicit ProgressLine(int boards, int fd = STDOUT_FILENO);
+    explicit ProgressLine(int boards, int fd = tessary::platform::kStandardOutputFd);
     ~ProgressLine();
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;

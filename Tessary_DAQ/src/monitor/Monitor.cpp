@@ -48,7 +48,7 @@ void Monitor::Stop() {
     feed_.Close();
     if (server_) server_->Stop();
     server_.reset();
-    if (tee_ != nullptr) std::fclose(tee_);
+    if (tee_ != nullptr) platform::CloseTee(tee_);
     tee_ = nullptr;
 }
 

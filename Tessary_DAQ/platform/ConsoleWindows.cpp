@@ -1,0 +1,227 @@
+// Console keys on Windows. A console is read through the console input
+// API, which reports each key once, arrows and function keys included, so
+// there are no sequences to take apart. Pipes and files are read byte by
+// byte as on POSIX systems, escape sequences and all. Nothing here can wait
+// on a stop and the input together, so waits look at StopRequested() every
+// few milliseconds.
+// Built for Windows only: elsewhere this file compiles to nothing.
+#if defined(_WIN32)
+
+#include "Console.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <io.h>
+
+#include "Clock.h"
+#include "Signals.h"
+#include "WindowsNames.h"
+
+namespace tessary::platform {
+
+namespace {
+
+// The console a ConsoleKeys switched, its mode as found, and that object;
+// the owner is set only after the rest is filled in.
+HANDLE savedConsole = nullptr;
+DWORD savedMode = 0;
+std::atomic<const ConsoleKeys*> rawModeOwner{nullptr};
+
+void RestoreAtExit() { RestoreConsole(); }
+
+// Results of NextByte besides byte values.
+constexpr int kEnd = -1;
+constexpr int kTimeout = -2;
+constexpr int kStopped = -3;
+constexpr int kForever = -1;
+constexpr int kMaxSequenceBytes = 16;
+constexpr DWORD kPollStepMs = 10;
+
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+bool IsModifier(WORD key) {
+    switch (key) {
+        case VK_SHIFT:
+        case VK_CONTROL:
+        case VK_MENU:
+        case VK_LWIN:
+        case VK_RWIN:
+        case VK_CAPITAL:
+        case VK_NUMLOCK:
+        case VK_SCROLL: return true;
+        default: return false;
+    }
+}
+
+// The key an input record stands for, or -1 for records that are no key
+// (key releases, Shift alone, mouse, focus, window size).
+int KeyOf(const INPUT_RECORD& record) {
+    if (record.EventType != KEY_EVENT) return -1;
+    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    if (!key.bKeyDown || IsModifier(key.wVirtualKeyCode)) return -1;
+    const wchar_t c = key.uChar.UnicodeChar;
+    if (c == 0) return kUnknownKey;  // arrows, function keys: one key each
+    if (c == 27) return kEscapeKey;
+    // Alt with a key is one unknown key as on a terminal; AltGr (Ctrl and
+    // Alt) only types a character.
+    const DWORD alt = key.dwControlKeyState & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
+    const bool ctrl = (key.dwControlKeyState & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
+    if (alt != 0 && !ctrl) return kUnknownKey;
+    // Characters beyond ASCII are no command key: one unknown key rather
+    // than bytes of some code page.
+    return c < 0x80 ? static_cast<int>(c) : kUnknownKey;
+}
+
+// Takes records off the console until a key is at hand or none is left;
+// never blocks. -1 when none.
+int ConsoleKey(HANDLE console) {
+    for (;;) {
+        DWORD count = 0;
+        if (!GetNumberOfConsoleInputEvents(console, &count) || count == 0) return -1;
+        INPUT_RECORD record{};
+        DWORD got = 0;
+        if (!ReadConsoleInputW(console, &record, 1, &got) || got == 0) return -1;
+        const int key = KeyOf(record);
+        if (key >= 0) return key;
+    }
+}
+
+}  // namespace
+
+void RestoreConsole() {
+    if (rawModeOwner.load() == nullptr) return;
+    SetConsoleMode(savedConsole, savedMode);
+    rawModeOwner.store(nullptr);
+}
+
+ConsoleKeys::ConsoleKeys(int fd) : fd_(fd) {
+    const HANDLE console = HandleOf(fd);
+    DWORD found = 0;
+    if (!IsConsole(console) || !GetConsoleMode(console, &found) || rawModeOwner.load() != nullptr) return;
+    // Keys one by one, unechoed; processed input stays on so that Ctrl-C
+    // still raises its event instead of arriving as a key.
+    const DWORD raw = (found & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) | ENABLE_PROCESSED_INPUT;
+    savedConsole = console;
+    savedMode = found;
+    rawModeOwner.store(this);
+    if (!SetConsoleMode(console, raw)) {
+        rawModeOwner.store(nullptr);
+        return;
+    }
+    static const bool atExitRegistered = (std::atexit(RestoreAtExit) == 0);
+    (void)atExitRegistered;
+}
+
+ConsoleKeys::~ConsoleKeys() {
+    if (rawModeOwner.load() != this) return;
+    SetConsoleMode(savedConsole, savedMode);
+    rawModeOwner.store(nullptr);
+}
+
+bool ConsoleKeys::InRawMode() const { return rawModeOwner.load() == this; }
+
+bool ConsoleKeys::KeyWaiting() {
+    if (pending_ >= 0) return true;
+    if (ended_) return false;
+    const int next = NextByte(0);
+    if (next < 0) return false;
+    pending_ = next;
+    return true;
+}
+
+int ConsoleKeys::ReadKey() {
+    int byte;
+    do {
+        byte = NextByte(kForever);
+    } while (byte == kTimeout);
+    if (byte < 0) return kNoMoreKeys;
+    // A console gives whole keys; bytes from elsewhere may hold sequences.
+    if (byte == kEscapeKey && !IsConsole(HandleOf(fd_))) return AfterEscape();
+    return byte;
+}
+
+// An ESC byte came through a pipe or file: the Escape key alone, or the
+// start of a sequence, read as on a terminal.
+int ConsoleKeys::AfterEscape() {
+    int byte = NextByte(kEscapeSequenceWaitMs);
+    if (byte < 0) return kEscapeKey;
+    if (byte != '[' && byte != 'O') {
+        if (byte >= 0x20 && byte <= 0x7E) return kUnknownKey;
+        pending_ = byte;
+        return kEscapeKey;
+    }
+    for (int i = 0; i < kMaxSequenceBytes; ++i) {
+        byte = NextByte(kEscapeSequenceWaitMs);
+        if (byte < 0 || (byte >= 0x40 && byte <= 0x7E)) break;
+        if (byte < 0x20 || byte > 0x3F) {
+            pending_ = byte;
+            break;
+        }
+    }
+    return kUnknownKey;
+}
+
+// The next key or byte, waiting at most timeoutMs (kForever: no limit), or
+// kEnd, kTimeout or kStopped.
+int ConsoleKeys::NextByte(int timeoutMs) {
+    if (pending_ >= 0) {
+        const int byte = pending_;
+        pending_ = -1;
+        return byte;
+    }
+    if (ended_) return kEnd;
+    const HANDLE input = HandleOf(fd_);
+    if (input == INVALID_HANDLE_VALUE) {
+        ended_ = true;
+        return kEnd;
+    }
+    const bool console = IsConsole(input);
+    const bool pipe = !console && GetFileType(input) == FILE_TYPE_PIPE;
+    const int64_t deadline = MonotonicMs() + timeoutMs;
+    for (;;) {
+        if (console) {
+            const int key = ConsoleKey(input);
+            if (key >= 0) return key;
+        } else if (!pipe) {
+            return ReadByte();  // a file or device: a read never waits long
+        } else {
+            DWORD available = 0;
+            if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) {
+                ended_ = true;  // the writer closed its end
+                return kEnd;
+            }
+            if (available > 0) return ReadByte();
+        }
+        if (StopRequested()) return kStopped;
+        DWORD wait = kPollStepMs;
+        if (timeoutMs != kForever) {
+            const int64_t left = deadline - MonotonicMs();
+            if (left <= 0) return kTimeout;
+            if (left < wait) wait = static_cast<DWORD>(left);
+        }
+        // A console handle is signalled while it holds input records.
+        if (console) {
+            WaitForSingleObject(input, wait);
+        } else {
+            Sleep(wait);
+        }
+    }
+}
+
+// Reads one byte that is there (or a file's next one), or notes the end.
+int ConsoleKeys::ReadByte() {
+    unsigned char byte = 0;
+    DWORD got = 0;
+    if (ReadFile(HandleOf(fd_), &byte, 1, &got, nullptr) && got == 1) return byte;
+    ended_ = true;
+    return kEnd;
+}
+
+}  // namespace tessary::platform
+
+#endif  // _WIN32
