@@ -4,8 +4,6 @@
 // kChildWriteTimeoutMs, and a child that has ended makes it fail (Windows
 // has no SIGPIPE to fear). Only the pipe's reading end and the standard
 // output and error go to the child: the other handles stay here.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "ChildProcess.h"
 
@@ -231,4 +229,3 @@ void ChildProcess::Close(int waitMs) {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -1,6 +1,4 @@
 // Time of day and sleeping on Windows.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "Clock.h"
 
@@ -39,4 +37,3 @@ void SleepMs(uint32_t ms) {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -4,8 +4,6 @@
 // byte as on POSIX systems, escape sequences and all. Nothing here can wait
 // on a stop and the input together, so waits look at StopRequested() every
 // few milliseconds.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "Console.h"
 
@@ -224,4 +222,3 @@ int ConsoleKeys::ReadByte() {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -1,6 +1,4 @@
 // Directories on Windows.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "Directory.h"
 
@@ -51,4 +49,3 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -4,8 +4,6 @@
 // process ends. Windows locks keep others from reading the locked bytes,
 // so the lock is taken on one byte far beyond the text: the owner's id at
 // the start stays readable to a program refused.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "FileLock.h"
 
@@ -117,4 +115,3 @@ void FileLock::Release() {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

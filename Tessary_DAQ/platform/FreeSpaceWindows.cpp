@@ -1,7 +1,5 @@
 // Free space on Windows: the bytes available to this user, which disk
 // quotas count, rather than the volume's total free bytes.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "FreeSpace.h"
 
@@ -30,4 +28,3 @@ bool FreeSpace(const char* path, uint64_t& freeBytes) {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -2,8 +2,6 @@
 // has no per-call "don't wait" flag, so Receive and Send switch the socket
 // to non-blocking around the call; the sockets here are blocking otherwise
 // (the listening one is made so, and accepted ones inherit its mode).
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "NetSocket.h"
 
@@ -179,4 +177,3 @@ void CloseSocket(SocketHandle socket) { closesocket(Sock(socket)); }
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

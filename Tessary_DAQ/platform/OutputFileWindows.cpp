@@ -3,8 +3,6 @@
 // second handle to it with that flag, and each write takes the handle of
 // the current mode. The two handles have file positions of their own, so
 // every write names its offset and the position of WriteFully is kept here.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "OutputFile.h"
 
@@ -216,4 +214,3 @@ void RemoveFile(const char* name) { DeleteFileW(windows::WidePath(name).c_str())
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

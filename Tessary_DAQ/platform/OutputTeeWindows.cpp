@@ -3,8 +3,6 @@
 // library would take line buffering for full buffering), and a thread
 // reads the pipe, passes the bytes on to `out`, flushed, and to the sink.
 // Each write is then on the console as soon as the thread has read it.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "OutputTee.h"
 
@@ -89,4 +87,3 @@ void CloseTee(std::FILE* tee) {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -1,6 +1,4 @@
 // Standard output buffering on Windows.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "Output.h"
 
@@ -23,4 +21,3 @@ void FlushOutput() {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -1,6 +1,4 @@
 // Paths on Windows.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "Paths.h"
 
@@ -56,4 +54,3 @@ std::optional<std::string> UserFolder() {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

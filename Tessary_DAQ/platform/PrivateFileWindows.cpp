@@ -1,8 +1,6 @@
 // Private files on Windows: created with a protected access list that lets
 // only the current user in, and an existing one given that list before its
 // content is replaced, as chmod 0600 does elsewhere.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "PrivateFile.h"
 
@@ -93,4 +91,3 @@ bool WritePrivateFile(const std::string& path, const std::string& text, std::str
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -1,7 +1,5 @@
 // Random bytes on Windows: the system's preferred generator through
 // BCryptGenRandom (bcrypt library).
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "SecureRandom.h"
 
@@ -27,4 +25,3 @@ bool SecureRandomBytes(void* buffer, std::size_t size) {
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -2,8 +2,6 @@
 // Ctrl-Break, closing the console window, logging off and shutting down all
 // request the orderly stop. The handler runs on a thread of its own that the
 // system starts for each event.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "Signals.h"
 
@@ -66,4 +64,3 @@ int StopSignalFd() { return -1; }
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32

@@ -3,8 +3,6 @@
 // processing on; a console that cannot switch it on (before Windows 10)
 // counts as no terminal, so it gets no progress lines rather than garbage.
 // The mode is left on: it changes nothing for plain text.
-// Built for Windows only: elsewhere this file compiles to nothing.
-#if defined(_WIN32)
 
 #include "Terminal.h"
 
@@ -60,4 +58,3 @@ void CloseTerminal(int fd) { _close(fd); }
 
 }  // namespace tessary::platform
 
-#endif  // _WIN32
