@@ -8,8 +8,12 @@
 #include "Console.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <io.h>
+#include <mutex>
+#include <thread>
 
 #include "Clock.h"
 #include "Signals.h"
@@ -88,6 +92,55 @@ int ConsoleKey(HANDLE console) {
         if (key >= 0) return key;
     }
 }
+
+// Standard input that is a pipe which cannot be peeked (wine gives a Unix
+// pipe so): a thread reads it ahead, blocking, and hands the bytes on. One
+// per process, for the handle it was made for.
+class PipeReader {
+public:
+    static PipeReader& For(HANDLE handle) {
+        static PipeReader* reader = nullptr;
+        static std::mutex made;
+        std::lock_guard lock(made);
+        // Never freed: its thread may be blocked in a read until the process ends.
+        if (reader == nullptr || reader->handle_ != handle) reader = new PipeReader(handle);
+        return *reader;
+    }
+    // A byte, or kEnd once the pipe has ended and everything was taken, or
+    // kTimeout after waitMs.
+    int Next(DWORD waitMs) {
+        std::unique_lock lock(mutex_);
+        arrived_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return !bytes_.empty() || ended_; });
+        if (!bytes_.empty()) {
+            const int byte = bytes_.front();
+            bytes_.pop_front();
+            return byte;
+        }
+        return ended_ ? kEnd : kTimeout;
+    }
+
+private:
+    explicit PipeReader(HANDLE handle) : handle_(handle) {
+        std::thread([this] {
+            unsigned char byte = 0;
+            DWORD got = 0;
+            while (ReadFile(handle_, &byte, 1, &got, nullptr) && got == 1) {
+                std::lock_guard lock(mutex_);
+                bytes_.push_back(byte);
+                arrived_.notify_all();
+            }
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+            arrived_.notify_all();
+        }).detach();
+    }
+
+    HANDLE handle_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<unsigned char> bytes_;
+    bool ended_ = false;
+};
 
 }  // namespace
 
@@ -190,10 +243,16 @@ int ConsoleKeys::NextByte(int timeoutMs) {
         } else {
             DWORD available = 0;
             if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) {
-                ended_ = true;  // the writer closed its end
-                return kEnd;
+                if (GetLastError() != ERROR_NOT_SUPPORTED) {
+                    ended_ = true;  // the writer closed its end
+                    return kEnd;
+                }
+                const int byte = PipeReader::For(input).Next(timeoutMs == kForever ? kPollStepMs : 0);
+                if (byte == kEnd) ended_ = true;
+                if (byte != kTimeout) return byte;
+            } else if (available > 0) {
+                return ReadByte();
             }
-            if (available > 0) return ReadByte();
         }
         if (StopRequested()) return kStopped;
         DWORD wait = kPollStepMs;

@@ -13,6 +13,9 @@ inline constexpr std::size_t kMaxUserFolderLength = 127;
 
 // The character that separates directory levels ('/' here, '\\' on Windows).
 char PathSeparator();
+// Every character taken as a separator ("/" here; "\\/" on Windows, which
+// takes '/' for '\\'), for finding the last level of a path.
+const char* PathSeparators();
 
 // True for a path that names its place without a starting folder: here one
 // that begins with '/'; on Windows one with a drive and a separator ("C:\",

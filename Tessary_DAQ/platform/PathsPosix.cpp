@@ -13,6 +13,8 @@ bool IsSet(const char* value) { return value != nullptr && value[0] != '\0'; }
 
 char PathSeparator() { return '/'; }
 
+const char* PathSeparators() { return "/"; }
+
 bool IsAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
 std::optional<std::string> UserFolderFrom(const char* userProfile, const char* home) {

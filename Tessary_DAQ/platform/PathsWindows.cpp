@@ -20,6 +20,8 @@ bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 char PathSeparator() { return '\\'; }
 
+const char* PathSeparators() { return "\\/"; }
+
 bool IsAbsolutePath(std::string_view path) {
     if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) return true;
     // "\\server\share" and "\folder" (the root of the current drive); Windows

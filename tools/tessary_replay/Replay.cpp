@@ -293,7 +293,7 @@ int Replay(const ReplayRequest& request) {
     if (!existing.empty() && !request.overwrite) {
         std::fprintf(stderr,
                      "tessary_replay: %s exists already%s: the replay would write over it; --overwrite allows that\n",
-                     existing.front().c_str(),
+                     existing.front().string().c_str(),
                      existing.size() > 1
                          ? (" (and " + std::to_string(existing.size() - 1) + " more of board " +
                             std::to_string(board) + "'s list or histogram files)").c_str()
@@ -317,7 +317,7 @@ int Replay(const ReplayRequest& request) {
     for (const WrittenFile& file : replay.Written()) written.insert(std::filesystem::path(file.name).filename());
     for (const std::filesystem::path& file : existing)
         if (!written.count(file.filename()))
-            std::fprintf(stderr, "Warning: %s is left from before: this replay did not write it\n", file.c_str());
+            std::fprintf(stderr, "Warning: %s is left from before: this replay did not write it\n", file.string().c_str());
 
     std::printf("Board %d: %llu events from %zu of %zu raw files (%llu bytes), %d channels\n", board,
                 static_cast<unsigned long long>(replay.EventCount()), filesDone, request.rawFiles.size(),

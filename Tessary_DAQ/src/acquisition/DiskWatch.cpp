@@ -88,8 +88,8 @@ bool DiskWatch::Watch(int64_t nowMs, const OutputFiles& outputs, std::FILE* out)
         std::fflush(out);
         return false;
     }
-    const char* slash = std::strrchr(path, platform::PathSeparator());
-    const std::string_view folder(path, slash ? static_cast<std::size_t>(slash - path + 1) : 0);
+    const std::size_t slash = std::string_view(path).find_last_of(platform::PathSeparators());
+    const std::string_view folder(path, slash == std::string_view::npos ? 0 : slash + 1);
     std::fprintf(out,
                  "Disk space low: %.0f MB free on %s, %.0f MB needed to finish the files and the run summary; "
                  "the run ends\n",

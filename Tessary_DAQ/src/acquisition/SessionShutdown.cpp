@@ -96,7 +96,7 @@ void Session::WriteSummary(const RunSummary& summary) {
         return;
     }
     std::fprintf(out_, "Run summary %s could not be written: %s\n", Printable(path).c_str(), failure.c_str());
-    const std::string fallback = userFolder_ + path.substr(path.find_last_of(platform::PathSeparator()) + 1);
+    const std::string fallback = userFolder_ + path.substr(path.find_last_of(platform::PathSeparators()) + 1);
     if (fallback != path) {
         if (WriteSummaryFile(fallback, SummaryJson(summary, fallback), failure)) {
             std::fprintf(out_, "Run summary file: %s (in the per-user folder instead)\n", Printable(fallback).c_str());

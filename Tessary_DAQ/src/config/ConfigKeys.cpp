@@ -92,7 +92,8 @@ constexpr int32_t kInt32Max = INT32_MAX;
 // Output file names are appended to the directory texts directly.
 void WarnWithoutSeparator(ParseState& state, std::string_view key, std::string_view path) {
     const char separator = platform::PathSeparator();
-    if (!path.empty() && path.back() == separator) return;
+    if (!path.empty() && std::string_view(platform::PathSeparators()).find(path.back()) != std::string_view::npos)
+        return;
     state.messages << "Warning: " << key << " " << Printable(path) << " at line " << state.lineNumber
                    << " does not end with '" << separator << "'; names are appended to it directly\n";
 }

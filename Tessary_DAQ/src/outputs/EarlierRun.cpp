@@ -95,7 +95,7 @@ RunPlace PlaceOfRun(const DaqConfig& config, const std::string& userFolder) {
     // else the per-user folder.
     std::string path = SummaryPath(config, userFolder);
     path.resize(path.size() - (sizeof kSummarySuffix - 1));
-    const std::size_t slash = path.find_last_of(platform::PathSeparator());
+    const std::size_t slash = path.find_last_of(platform::PathSeparators());
     place.folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     place.stem = slash == std::string::npos ? path : path.substr(slash + 1);
     return place;
@@ -128,7 +128,8 @@ ProgramError MoveEarlierRunAside(const RunPlace& place, std::FILE* out) {
     }
     std::string aside;
     for (int suffix = 1;; ++suffix) {
-        aside = place.folder + name + (suffix > 1 ? "-" + std::to_string(suffix) : std::string());
+        aside = place.folder + name;
+        if (suffix > 1) aside.append(1, '-').append(std::to_string(suffix));
         if (platform::MakeDirectory(aside)) break;
         if (errno != EEXIST || suffix >= 10000) {
             std::fprintf(out,

@@ -1,0 +1,43 @@
+# The demo configuration run by Tessary_DAQ.exe under wine against the
+# emulated demo boards, its key through a pipe: started by the key, ended
+# by a real-time preset. Then its files are checked by tessary_replay.exe.
+# Arguments: PROGRAM, REPLAY, SOURCE, WORK, WINE.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+# wine shows the Linux root as drive Z:.
+get_filename_component(bin ${PROGRAM} DIRECTORY)
+file(READ ${SOURCE}/examples/Tessary_Config.txt config)
+string(REGEX REPLACE "\nOUTFILE_PATH [^\n]*" "\nOUTFILE_PATH Z:${WORK}/out/" config "${config}")
+string(REGEX REPLACE "\nGNUPLOT_PATH [^\n]*" "\nGNUPLOT_PATH Z:${bin}/" config "${config}")
+string(REGEX REPLACE "\nPERIODIC_PLOT [^\n]*" "\nPERIODIC_PLOT NO" config "${config}")
+file(WRITE ${WORK}/config.txt "${config}")
+set(ENV{DRELM_EMULATOR_SETTINGS} "Z:${SOURCE}/examples/emulator/demo_boards.txt")
+
+execute_process(COMMAND ${CMAKE_COMMAND} -E echo_append s
+  COMMAND ${WINE} ${PROGRAM} --preset-real 3 Z:${WORK}/config.txt
+  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status TIMEOUT 120)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "Tessary_DAQ.exe ended with ${status}\n${out}\n${err}")
+endif()
+foreach(expected "Acquisition started" "OCR(incl. SAT)" "Run summary: " "ended by preset")
+  string(FIND "${out}" "${expected}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "no \"${expected}\" in the program's output:\n${out}")
+  endif()
+endforeach()
+foreach(file demo_raw_b0_seg0.bin demo_list_b0_seg0.txt demo_raw_b1_seg0.bin demo_list_b1_seg0.txt)
+  if(NOT EXISTS ${WORK}/out/${file})
+    message(FATAL_ERROR "no ${file} written:\n${out}")
+  endif()
+  file(SIZE ${WORK}/out/${file} size)
+  if(size EQUAL 0)
+    message(FATAL_ERROR "${file} is empty")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${WINE} ${REPLAY} --verify Z:${WORK}/out/demo_summary.json
+  OUTPUT_VARIABLE verified ERROR_VARIABLE err RESULT_VARIABLE status TIMEOUT 120)
+string(FIND "${verified}" " OK, 0 mismatched, 0 missing, 0 unreadable" whole)
+if(NOT status EQUAL 0 OR whole LESS 0)
+  message(FATAL_ERROR "tessary_replay.exe --verify ended with ${status}:\n${verified}\n${err}")
+endif()
