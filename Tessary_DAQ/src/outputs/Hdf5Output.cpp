@@ -43,7 +43,9 @@ bool Hdf5Output::Open(const char* name, int board, const DaqConfig& config, cons
     const int level = config.hdf5Compression;
     if (level > 0 && !encoder_.Configure(rows_.Layout().Bytes(), rowsPerChunk_, level)) return false;
     writer_ = behind && (thread_.Running() || thread_.Start(1)) ? &thread_ : nullptr;
-    return file_.Create(name_, board, *settings_, rows_.Layout(), level, run);
+    if (file_.Create(name_, board, *settings_, rows_.Layout(), level, run)) return true;
+    errno = file_.Error();
+    return false;
 }
 
 bool Hdf5Output::Fail(int error) {

@@ -48,7 +48,8 @@ public:
 
     // Takes the memory and creates the file; `behind`: with a thread of its
     // own when one can be had, else the rows are made and written on the
-    // caller's thread. False when either fails; nothing is open then.
+    // caller's thread. False when either fails, with errno telling why
+    // (ENOSYS: a build without HDF5); nothing is open then.
     bool Open(const char* name, int board, const DaqConfig& config, const RunDescription& run, bool behind);
     bool IsOpen() const { return file_.IsOpen(); }
     const char* Name() const { return name_; }

@@ -229,9 +229,12 @@ ProgramError OutputFiles::CreateFirstSegments(int board, const DaqConfig& config
         if (!DirectoryAccessible(config)) return ProgramError::OutputFileOpen;
         const int length = std::snprintf(name_, sizeof name_, "%.*s%.*s_events_b%d.h5", kPathChars,
                                          config.outfilePath, kNameChars, config.outfileName, board);
+        errno = 0;
         if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name_ ||
             !files.hdf5.Open(name_, board, config, run_, behind_)) {
+            const bool unavailable = errno == ENOSYS;
             std::fprintf(out_, "output file %s could not be created.\n", Printable(name_).c_str());
+            if (unavailable) std::fprintf(out_, "HDF5 event files are not available in this build\n");
             return ProgramError::OutputFileOpen;
         }
     }
