@@ -19,6 +19,7 @@
 #include "DrelmTessaryLib.h"
 #include "ExitStatus.h"
 #include "OutputFiles.h"
+#include "Paths.h"
 #include "Program.h"
 #include "Paths.h"
 #include "RawEventStream.h"
@@ -41,18 +42,19 @@ std::unique_ptr<DaqConfig> ReadConfiguration(const ReplayRequest& request) {
         return nullptr;
     }
     if (request.board < 0 || request.board >= config->boardCount) {
+        char range[32] = "";
+        if (config->boardCount > 1) std::snprintf(range, sizeof range, " (0 to %d)", config->boardCount - 1);
         std::fprintf(stderr, "tessary_replay: board %d is not in the configuration, which opens %d board%s%s\n",
-                     request.board, config->boardCount, config->boardCount == 1 ? "" : "s",
-                     config->boardCount > 1 ? (" (0 to " + std::to_string(config->boardCount - 1) + ")").c_str()
-                                            : "");
+                     request.board, config->boardCount, config->boardCount == 1 ? "" : "s", range);
         return nullptr;
     }
     // The raw files are the input: they are never written here.
     config->outfileRaw = 0;
     if (request.hdf5) config->outfileHdf5 = 1;
     std::string folder = request.outputFolder;
-    if (folder.empty()) folder = ".";
-    if (folder.back() != '/') folder += '/';
+    if (folder.empty()) folder.assign(1, '.');
+    if (std::string_view(platform::PathSeparators()).find(folder.back()) == std::string_view::npos)
+        folder += platform::PathSeparator();
     if (folder.size() >= static_cast<std::size_t>(kPathFieldSize)) {
         std::fprintf(stderr, "tessary_replay: the output folder's path is longer than the program takes (%d characters)\n",
                      kPathFieldSize - 2);

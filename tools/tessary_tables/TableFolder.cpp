@@ -26,7 +26,7 @@ std::string Ranges(const std::vector<int>& channels) {
         while (j + 1 < channels.size() && channels[j + 1] == channels[j] + 1) ++j;
         if (!text.empty()) text += ", ";
         text += std::to_string(channels[i]);
-        if (j > i) text += "-" + std::to_string(channels[j]);
+        if (j > i) text.append(1, '-').append(std::to_string(channels[j]));
         i = j + 1;
     }
     return text;

@@ -40,7 +40,9 @@ void ProgressLine::Redraw() {
     size_t width = 79;
     if (const int columns = tessary::platform::TerminalWidth(fd_); columns > 1) width = static_cast<size_t>(columns) - 1u;
     // Back to where the first line began, erase from there down, draw.
-    std::string out = "\r" + Up(shown_ - 1) + kEraseBelow;
+    std::string out = "\r";
+    out += Up(shown_ - 1);
+    out += kEraseBelow;
     int lines = 0;
     for (const std::string& text : texts_) {
         if (text.empty()) continue;
