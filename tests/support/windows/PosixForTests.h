@@ -49,3 +49,7 @@ inline int setenv(const char* name, const wchar_t* value, int overwrite) {
     free(wideName);
     return status == 0 ? 0 : -1;
 }
+
+// A pipe of the C library's descriptors, binary as POSIX pipes are.
+#include <fcntl.h>
+inline int pipe(int fds[2]) { return _pipe(fds, 65536, _O_BINARY); }
