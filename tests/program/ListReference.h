@@ -50,7 +50,7 @@ inline std::string Histogram(const double* spectrum, int bins) {
     std::string file;
     for (int b = 0; b < bins; ++b) {
         std::snprintf(text, sizeof text, "%*d\t", 7, b), file += text;
-        std::snprintf(text, sizeof text, "%*lu\n", 12, static_cast<unsigned long>(spectrum[b])), file += text;
+        std::snprintf(text, sizeof text, "%*llu\n", 12, static_cast<unsigned long long>(spectrum[b])), file += text;
     }
     return file;
 }
