@@ -34,7 +34,6 @@ constexpr int kTimeout = -2;
 constexpr int kStopped = -3;
 constexpr int kForever = -1;
 // A sequence longer than this is not a key; stop swallowing bytes.
-constexpr int kMaxSequenceBytes = 16;
 
 }  // namespace
 
@@ -95,30 +94,6 @@ int ConsoleKeys::ReadKey() {
     } while (byte == kTimeout);
     if (byte < 0) return kNoMoreKeys;
     return byte == kEscapeKey ? AfterEscape() : byte;
-}
-
-// An ESC came: the Escape key alone, or the start of a sequence.
-int ConsoleKeys::AfterEscape() {
-    int byte = NextByte(kEscapeSequenceWaitMs);
-    if (byte < 0) return kEscapeKey;
-    if (byte != '[' && byte != 'O') {
-        // ESC and a printable character is Alt with a key; anything else
-        // is a key of its own, read next.
-        if (byte >= 0x20 && byte <= 0x7E) return kUnknownKey;
-        pending_ = byte;
-        return kEscapeKey;
-    }
-    // ESC [ or ESC O: parameter and intermediate bytes (0x20..0x3F) up to a
-    // final byte (0x40..0x7E). A byte that cannot be part of it is kept.
-    for (int i = 0; i < kMaxSequenceBytes; ++i) {
-        byte = NextByte(kEscapeSequenceWaitMs);
-        if (byte < 0 || (byte >= 0x40 && byte <= 0x7E)) break;
-        if (byte < 0x20 || byte > 0x3F) {
-            pending_ = byte;
-            break;
-        }
-    }
-    return kUnknownKey;
 }
 
 // The next byte, waiting at most timeoutMs (kForever: no limit), or kEnd,

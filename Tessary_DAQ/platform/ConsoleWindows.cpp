@@ -36,7 +36,6 @@ constexpr int kEnd = -1;
 constexpr int kTimeout = -2;
 constexpr int kStopped = -3;
 constexpr int kForever = -1;
-constexpr int kMaxSequenceBytes = 16;
 constexpr DWORD kPollStepMs = 10;
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
@@ -194,27 +193,6 @@ int ConsoleKeys::ReadKey() {
     // A console gives whole keys; bytes from elsewhere may hold sequences.
     if (byte == kEscapeKey && !IsConsole(HandleOf(fd_))) return AfterEscape();
     return byte;
-}
-
-// An ESC byte came through a pipe or file: the Escape key alone, or the
-// start of a sequence, read as on a terminal.
-int ConsoleKeys::AfterEscape() {
-    int byte = NextByte(kEscapeSequenceWaitMs);
-    if (byte < 0) return kEscapeKey;
-    if (byte != '[' && byte != 'O') {
-        if (byte >= 0x20 && byte <= 0x7E) return kUnknownKey;
-        pending_ = byte;
-        return kEscapeKey;
-    }
-    for (int i = 0; i < kMaxSequenceBytes; ++i) {
-        byte = NextByte(kEscapeSequenceWaitMs);
-        if (byte < 0 || (byte >= 0x40 && byte <= 0x7E)) break;
-        if (byte < 0x20 || byte > 0x3F) {
-            pending_ = byte;
-            break;
-        }
-    }
-    return kUnknownKey;
 }
 
 // The next key or byte, waiting at most timeoutMs (kForever: no limit), or
