@@ -12,10 +12,19 @@
 
 #include "ConfigParser.h"
 #include "DaqConfig.h"
+#include "Paths.h"
 
 namespace tessary::test {
 
 inline constexpr const char* kUserFolder = "/home/ann/Tessary_DAQ/";
+// The separator the program appends and names in its warnings: the system's.
+inline const std::string kSep(1, platform::PathSeparator());
+inline const std::string kDefaultOutput = std::string(kUserFolder) + "Tessary_output" + kSep;
+// The warning for a path that does not end with a separator.
+inline std::string NoSeparatorWarning(const std::string& key, const std::string& value, int line) {
+    return "Warning: " + key + " " + value + " at line " + std::to_string(line) + " does not end with '" + kSep +
+           "'; names are appended to it directly\n";
+}
 
 struct Parsed {
     int result = -1;

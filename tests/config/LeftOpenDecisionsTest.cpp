@@ -50,7 +50,7 @@ const ConfigCase kCases[] = {
      [](const DaqConfig& c) { EXPECT_EQ(std::string(c.outfilePath), kUserFolder + std::string(98, 'p') + "/"); }},
     {"OutputPathOf100CharactersRefused", kOneBoard + "OUTFILE_PATH /" + std::string(98, 'p') + "/\n", 2,
      "OUTFILE_PATH: text longer than 99 characters at line 2\n",
-     [](const DaqConfig& c) { EXPECT_STREQ(c.outfilePath, "/home/ann/Tessary_DAQ/Tessary_output/"); }},
+     [](const DaqConfig& c) { EXPECT_EQ(c.outfilePath, kDefaultOutput); }},
 
     // A byte-order mark is skipped at the start only. Messages show control
     // characters, invisible format characters and bytes that are not UTF-8
@@ -63,8 +63,9 @@ const ConfigCase kCases[] = {
      "POLARITY = \\x01\\x1b[2J\\x7f: invalid option\n", nullptr},
     {"UnprintableInAWarningShownEscapedLettersKept", kOneBoard + "OUTFILE_PATH donn\xC3\xA9" "es\xE6\x97\xA5"
      "\xF0\x9F\x93\x81\xC2\x9B\xE2\x80\xAE\xE0\x82\xA0\xED\xA0\x80\xE6\x97\xFF\xE6\x97\n", 0,
-     "Warning: OUTFILE_PATH donn\xC3\xA9" "es\xE6\x97\xA5\xF0\x9F\x93\x81\\xc2\\x9b\\xe2\\x80\\xae\\xe0\\x82\\xa0"
-     "\\xed\\xa0\\x80\\xe6\\x97\\xff\\xe6\\x97 at line 2 does not end with '/'; names are appended to it directly\n",
+     NoSeparatorWarning("OUTFILE_PATH",
+                        "donn\xC3\xA9" "es\xE6\x97\xA5\xF0\x9F\x93\x81\\xc2\\x9b\\xe2\\x80\\xae\\xe0\\x82\\xa0"
+                        "\\xed\\xa0\\x80\\xe6\\x97\\xff\\xe6\\x97", 2),
      nullptr},
 
     {"DecimalWithoutDigitsRefused", kOneBoard + "STAT_REFRESH fast\n", 2,
@@ -196,7 +197,7 @@ TEST(ConfigUserFolder, LongestFolderTakesTheDefaultOrAShortOutputPath) {
         Parsed parsed = ParseText(kOneBoard + (value.empty() ? "" : "OUTFILE_PATH " + value + "\n"), folder);
         EXPECT_EQ(parsed.result, 0);
         EXPECT_EQ(parsed.messages, "");
-        EXPECT_EQ(std::string(parsed.config->outfilePath), folder + (value.empty() ? "Tessary_output/" : value));
+        EXPECT_EQ(std::string(parsed.config->outfilePath), folder + (value.empty() ? "Tessary_output" + kSep : value));
     }
 }
 
@@ -206,8 +207,8 @@ TEST(ConfigUserFolder, FolderWithoutRoomForTheDefaultPathsIsRefused) {
     EXPECT_EQ(refused.result, 2);
     EXPECT_EQ(refused.messages,
               "No argument for OUTFILE_PATH. The command will be ignored\n"
-              "The default output path " + folder +
-                  "Tessary_output/ is longer than 4095 characters: set OUTFILE_PATH\n");
+              "The default output path " + folder + "Tessary_output" + kSep +
+                  " is longer than 4095 characters: set OUTFILE_PATH\n");
     EXPECT_STREQ(refused.config->gnuplotPath, "/usr/bin/");
     EXPECT_EQ(ParseText(kOneBoard + "OUTFILE_PATH out/\n", folder).messages,
               "OUTFILE_PATH: the output path " + folder + "out/ is longer than 4095 characters at line 2\n");

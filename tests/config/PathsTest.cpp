@@ -1,4 +1,4 @@
-// The per-user folder of the platform layer.
+// The per-user folder of the platform layer, by the system's separator.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,18 +8,20 @@
 namespace tessary::platform {
 namespace {
 
+const std::string S(1, PathSeparator());
+
 TEST(UserFolder, ProfileVariableWinsOverHome) {
-    EXPECT_EQ(UserFolderFrom("/profiles/ann", "/home/ann"), "/profiles/ann/Tessary_DAQ/");
+    EXPECT_EQ(UserFolderFrom("/profiles/ann", "/home/ann"), "/profiles/ann" + S + "Tessary_DAQ" + S);
 }
 
 TEST(UserFolder, HomeWhenProfileUnsetOrEmpty) {
-    EXPECT_EQ(UserFolderFrom(nullptr, "/home/ann"), "/home/ann/Tessary_DAQ/");
-    EXPECT_EQ(UserFolderFrom("", "/home/ann"), "/home/ann/Tessary_DAQ/");
+    EXPECT_EQ(UserFolderFrom(nullptr, "/home/ann"), "/home/ann" + S + "Tessary_DAQ" + S);
+    EXPECT_EQ(UserFolderFrom("", "/home/ann"), "/home/ann" + S + "Tessary_DAQ" + S);
 }
 
 TEST(UserFolder, SeparatorIsNotDoubled) {
-    EXPECT_EQ(UserFolderFrom(nullptr, "/"), "/Tessary_DAQ/");
-    EXPECT_EQ(UserFolderFrom("/home/ann/", nullptr), "/home/ann/Tessary_DAQ/");
+    EXPECT_EQ(UserFolderFrom(nullptr, "/"), "/Tessary_DAQ" + S);
+    EXPECT_EQ(UserFolderFrom("/home/ann/", nullptr), "/home/ann/Tessary_DAQ" + S);
 }
 
 TEST(UserFolder, NoneWhenNeitherIsSet) {
@@ -35,7 +37,11 @@ TEST(UserFolder, NoneWhenLongerThan127Characters) {
 }
 
 TEST(UserFolder, EndsWithTheSeparator) {
+#ifdef _WIN32
+    EXPECT_EQ(PathSeparator(), '\\');
+#else
     EXPECT_EQ(PathSeparator(), '/');
+#endif
     auto folder = UserFolderFrom(nullptr, "/home/ann");
     ASSERT_TRUE(folder.has_value());
     EXPECT_EQ(folder->back(), PathSeparator());

@@ -18,9 +18,9 @@ const ConfigCase kCases[] = {
      "# a comment\n\n   \n\t# indented\n" + kOneBoard, 0, "",
      [](const DaqConfig& c) {
          EXPECT_EQ(c.boardCount, 1);
-         EXPECT_STREQ(c.outfilePath, "/home/ann/Tessary_DAQ/Tessary_output/");
+         EXPECT_EQ(c.outfilePath, kDefaultOutput);
          EXPECT_STREQ(c.outfileName, "run0");
-         EXPECT_STREQ(c.gnuplotPath, "/home/ann/Tessary_DAQ//");
+         EXPECT_EQ(c.gnuplotPath, kUserFolder + kSep);
          EXPECT_EQ(c.outfileRaw, 0);
          EXPECT_EQ(c.statRefresh, 0);
          EXPECT_EQ(c.plotChannelMask, 0);

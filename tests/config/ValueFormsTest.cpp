@@ -152,8 +152,7 @@ const ConfigCase kCases[] = {
          EXPECT_STREQ(c.gnuplotPath, "/usr/bin/");
      }},
     {"PathWithoutSeparatorWarns", kOneBoard + "OUTFILE_PATH data\nGNUPLOT_PATH /usr/bin\n", 0,
-     "Warning: OUTFILE_PATH data at line 2 does not end with '/'; names are appended to it directly\n"
-     "Warning: GNUPLOT_PATH /usr/bin at line 3 does not end with '/'; names are appended to it directly\n",
+     NoSeparatorWarning("OUTFILE_PATH", "data", 2) + NoSeparatorWarning("GNUPLOT_PATH", "/usr/bin", 3),
      [](const DaqConfig& c) { EXPECT_STREQ(c.outfilePath, "/home/ann/Tessary_DAQ/data"); }},
 
     // Missing values and surplus tokens.
