@@ -30,8 +30,11 @@ void ResetAllCounters(const int32_t* handles, DaqConfig& config, BoardCounters* 
     for (int b = 0; b < config.boardCount; ++b) {
         ResetCounters(current[b]);
         ResetCounters(previous[b]);
-        DRELM_TSY_GetDeadTime(handles[b], &config.deadTimeAtReset[b]);
+        // Total before dead (the statistics read dead before total): the dead
+        // time counted between two readings then lies within the total time
+        // counted between them, however long a reading is delayed.
         DRELM_TSY_GetTotalTime(handles[b], &config.totalTimeAtReset[b]);
+        DRELM_TSY_GetDeadTime(handles[b], &config.deadTimeAtReset[b]);
     }
 }
 

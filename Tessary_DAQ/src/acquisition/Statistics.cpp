@@ -1,5 +1,6 @@
 #include "Statistics.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "DrelmTessaryLib.h"
@@ -40,8 +41,10 @@ monitor::StatisticsFigures ComputeStatistics(const BoardCounters& cur, const Boa
     if (f.noData) return f;
     const double t = static_cast<double>(cur.lastTimestamp - prev.lastTimestamp) * 8.0;
     if (board < 0 || board >= config.boardCount) board = PlottedBoard(config);
-    const uint32_t deadDelta = counters.dead - config.deadTimeAtReset[board];
     const uint32_t totalDelta = counters.total - config.totalTimeAtReset[board];
+    // Never more dead than total time: a live time that wrapped round would
+    // print as weeks.
+    const uint32_t deadDelta = std::min(counters.dead - config.deadTimeAtReset[board], totalDelta);
     f.liveTimeS = static_cast<uint32_t>(totalDelta - deadDelta) * kUnitSeconds;
     f.deadTimePercent = deadDelta * 100.0 / totalDelta;
     f.throughputMBps = static_cast<uint32_t>(cur.readoutBytes - prev.readoutBytes) / t * kBytesPerNsToMBps;
