@@ -2,12 +2,11 @@
 // terminal; library calls go to handles that name no board and are ignored.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "CapturedOutput.h"
 #include "Keyboard.h"
 
 namespace tessary {
@@ -34,15 +33,10 @@ struct KeyboardTest : ::testing::Test {
     // Feeds `typed` and polls once per key, as the run loop does; returns the output.
     std::string Type(const std::string& typed) {
         for (char c : typed) keys.queue.push_back(static_cast<unsigned char>(c));
-        char* text = nullptr;
-        std::size_t size = 0;
-        std::FILE* out = open_memstream(&text, &size);
-        KeyboardIo io{keys, out, &Now, &Sleep};
+        test_support::CapturedOutput out;
+        KeyboardIo io{keys, out.Stream(), &Now, &Sleep};
         while (keys.KeyWaiting()) CheckKeyboardCommand(io, handles, config, current, previous);
-        std::fclose(out);
-        std::string result(text, size);
-        std::free(text);
-        return result;
+        return out.Text();
     }
     void SetUp() override {
         g_sleeps.clear();

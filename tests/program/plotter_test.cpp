@@ -3,17 +3,16 @@
 // plotter that ends early.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "../emulator/TempFolder.h"
+#include "CapturedOutput.h"
+#include "Clock.h"
 #include "Plotter.h"
+#include "StandInPlotter.h"
 
 namespace tessary {
 namespace {
@@ -38,26 +37,34 @@ struct PlotterTest : ::testing::Test {
         config.boards[0].spectrumShift = 4;
         ASSERT_EQ(AllocCounterSpectra(counters), 0);
     }
-    void TearDown() override { std::fclose(out), std::free(text); }
-    void StandIn(const char* body, mode_t mode = 0755) {
-        std::ofstream(dir + "pgnuplot") << "#!/bin/sh\n" << body << "\n";
-        chmod((dir + "pgnuplot").c_str(), mode);
+    // The stand-in plotter in `mode`: "record" appends what it is sent to
+    // commands.txt beside it, "exit" ends at once.
+    void StandIn(const char* mode) { ASSERT_TRUE(test_support::InstallStandInPlotter(dir, mode)); }
+    // A plotter that this system does not run: the stand-in without its
+    // execute permission; on Windows, which has none, a file under its name
+    // that is no program.
+    void NotRunnable() {
+#ifdef _WIN32
+        std::ofstream(test_support::StandInPlotterPath(dir)) << "set grid\n";
+#else
+        StandIn("record");
+        using std::filesystem::perms;
+        std::filesystem::permissions(test_support::StandInPlotterPath(dir),
+                                     perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+#endif
     }
-    std::string Printed() { return std::fflush(out), std::string(text, size); }
+    std::string Printed() { return captured.Text(); }
     emulator_test::TempFolder folder;
     std::string dir;
     DaqConfig config;
     BoardCounters counters;
     Plotter plotter;
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
+    test_support::CapturedOutput captured;
+    std::FILE* out = captured.Stream();
 };
 
-constexpr char kRecorder[] = "exec cat >> \"$(dirname \"$0\")/commands.txt\"";
-
 TEST_F(PlotterTest, MaskedTraceAndAvgRmsInTheStreamAndTheDataFile) {
-    StandIn(kRecorder);
+    StandIn("record");
     config.boards[0].groupEnableMask[1] = 0x04;
     config.plotGroup = 1;
     config.plotChannelMask = 0x05;
@@ -78,7 +85,7 @@ TEST_F(PlotterTest, MaskedTraceAndAvgRmsInTheStreamAndTheDataFile) {
 }
 
 TEST_F(PlotterTest, SpectrumLengthChangeRestartsAndColumnsFollowTheChannels) {
-    StandIn(kRecorder);
+    StandIn("record");
     config.boardCount = 2;
     config.boards[0].spectrumShift = 0;
     config.boards[1].channelCount = 32;
@@ -105,7 +112,7 @@ TEST_F(PlotterTest, SpectrumLengthChangeRestartsAndColumnsFollowTheChannels) {
 
 TEST_F(PlotterTest, MissingOrNotExecutablePlotterIsCode12) {
     EXPECT_EQ(OpenPlotter(plotter, config, dir, out), ProgramError::Plotter);
-    StandIn(kRecorder, 0644);
+    NotRunnable();
     EXPECT_EQ(OpenPlotter(plotter, config, dir, out), ProgramError::Plotter);
     const std::string program = dir + "pgnuplot";
     EXPECT_EQ(Printed(), "Plotter " + program + " could not be started: No such file or directory\nPlotter " +
@@ -113,13 +120,13 @@ TEST_F(PlotterTest, MissingOrNotExecutablePlotterIsCode12) {
 }
 
 TEST_F(PlotterTest, APlotterThatEndsStopsPlottingWithOneMessage) {
-    StandIn("exit 0");
+    StandIn("exit");
     config.boards[0].groupEnableMask[0] = 0x01;
     config.plotChannelMask = 0x01;
     ASSERT_EQ(OpenPlotter(plotter, config, dir, out), ProgramError::None);
     int last = 0;
     for (int i = 0; i < 5; ++i) {
-        usleep(100'000);
+        platform::SleepMs(100);
         last = PlotSpectra(plotter, config, counters, out);
     }
     EXPECT_EQ(last, -1);

@@ -5,10 +5,7 @@
 // start-up in turn.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -24,10 +21,13 @@
 #include <nlohmann/json.hpp>
 
 #include "../emulator/TempFolder.h"
+#include "CapturedOutput.h"
 #include "Clock.h"
 #include "DrelmEmulator.h"
 #include "DrelmTessaryLib.h"
+#include "FileSizeLimit.h"
 #include "Program.h"
+#include "StandInPlotter.h"
 #include "TimedKeys.h"
 
 namespace tessary {
@@ -55,8 +55,7 @@ struct ProgramRunTest : ::testing::Test {
         setenv("DRELM_EMULATOR_SETTINGS", folder.File("boards.txt").c_str(), 1);
         setenv("HOME", folder.path().c_str(), 1);
         // A plotter that takes the commands and draws nothing.
-        std::ofstream(folder.File("pgnuplot")) << "#!/bin/sh\ncat > /dev/null\n";
-        std::filesystem::permissions(folder.File("pgnuplot"), std::filesystem::perms::owner_all);
+        ASSERT_TRUE(test_support::InstallStandInPlotter(folder.path()));
         unsetenv("USERPROFILE");
         drelm::emu::ResetEmulator();
         WriteConfig(kConfig);
@@ -74,15 +73,14 @@ struct ProgramRunTest : ::testing::Test {
     // Runs the program on config.txt with `keys`; its messages land in `out`.
     ProgramError Run(std::vector<std::pair<int64_t, int>> keys, std::string path = "") {
         TimedKeys input(std::move(keys));
-        char* text = nullptr;
-        std::size_t size = 0;
-        std::FILE* stream = open_memstream(&text, &size);
+        return RunWith(input, path);
+    }
+    ProgramError RunWith(platform::KeyInput& input, std::string path = "") {
+        test_support::CapturedOutput printed;
         ProgramOptions options;
         options.configPath = path.empty() ? folder.File("config.txt") : path;
-        const ProgramError error = RunProgram(options, input, stream);
-        std::fclose(stream);
-        out.assign(text, size);
-        std::free(text);
+        const ProgramError error = RunProgram(options, input, printed.Stream());
+        out = printed.Text();
         return error;
     }
     static bool Open(int32_t link) { return drelm::emu::LinkHandleOf(drelm::emu::BoardAddress{0, link, "", 0, 0}) >= 0; }
@@ -159,6 +157,34 @@ TEST_F(ProgramRunTest, ErrorExitsTellWhatFailedAndLeaveTheBoardsAsTheyShould) {
                   "\n\aConfiguration File not found\nPress a key to quit\n");
 }
 
+// Keys for a run that must have written some files: s at once, then q once
+// the run has lasted `ms` and every file of `awaited` exists. A loaded
+// machine takes longer to read as much from the boards; after a minute q
+// comes all the same, and the checks tell what is missing.
+class QuitOnceWritten : public platform::KeyInput {
+public:
+    QuitOnceWritten(int64_t ms, std::vector<std::string> awaited) : ms_(ms), awaited_(std::move(awaited)) {}
+    bool KeyWaiting() override {
+        if (start_ == 0) start_ = platform::MonotonicMs();
+        if (sent_ != 1) return sent_ == 0;
+        const int64_t lasted = platform::MonotonicMs() - start_;
+        if (lasted > 60000) return true;
+        return lasted >= ms_ && std::all_of(awaited_.begin(), awaited_.end(),
+                                            [](const std::string& file) { return std::filesystem::exists(file); });
+    }
+    int ReadKey() override {
+        if (sent_ > 1) return platform::kNoMoreKeys;
+        while (!KeyWaiting()) platform::SleepMs(5);
+        return sent_++ == 0 ? 's' : 'q';
+    }
+
+private:
+    int64_t ms_;
+    std::vector<std::string> awaited_;
+    int64_t start_ = 0;
+    int sent_ = 0;
+};
+
 // The whole chain against the emulator: the raw segments, joined, are the
 // bytes the boards delivered (size and checksum of the emulator's delivery
 // log), and the list segments hold one line per delivered event.
@@ -170,8 +196,9 @@ TEST_F(ProgramRunTest, OutputFilesHoldExactlyWhatTheBoardsDelivered) {
     drelm::emu::ResetEmulator();
     WriteConfig(std::string(kConfig) + "OUTFILE_PATH out/\nOUTFILE_NAME run\nOUTFILE_RAW YES\nOUTFILE_LIST YES\n"
                 "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\n");
-    ASSERT_EQ(Run({{0, 's'}, {4000, 'q'}}), ProgramError::None) << out;
     const std::string dir = folder.File("Tessary_DAQ/out/");
+    QuitOnceWritten keys(4000, {dir + "run_raw_b0_seg2.bin", dir + "run_raw_b1_seg2.bin"});
+    ASSERT_EQ(RunWith(keys), ProgramError::None) << out;
     for (int board = 0; board < 2; ++board) {
         SCOPED_TRACE(board);
         std::map<std::string, std::string> log;
@@ -274,7 +301,8 @@ TEST_F(ProgramRunTest, HistogramFilesHoldTheSpectraOfTheListedEvents) {
 // second before the next flush is due.
 class LimitAfterFlush : public platform::KeyInput {
 public:
-    LimitAfterFlush(std::string list, int triggers) : list_(std::move(list)), triggers_(triggers) {}
+    LimitAfterFlush(std::string list, int triggers, FileSizeLimit& limit)
+        : list_(std::move(list)), triggers_(triggers), limit_(limit) {}
     bool KeyWaiting() override {
         if (deadline_ == 0) deadline_ = platform::MonotonicMs() + 20000;
         if (sent_ < triggers_ || platform::MonotonicMs() > deadline_) return true;
@@ -282,10 +310,7 @@ public:
         std::ifstream in(list_, std::ios::binary);
         const std::string onDisk{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (std::count(onDisk.begin(), onDisk.end(), '\n') != 2 + triggers_) return false;  // header, blank line
-        rlimit limited{};
-        getrlimit(RLIMIT_FSIZE, &limited);
-        limited.rlim_cur = onDisk.size();
-        setrlimit(RLIMIT_FSIZE, &limited);
+        limit_.Set(onDisk.size());
         return true;
     }
     int ReadKey() override {
@@ -299,11 +324,13 @@ private:
     std::string list_;
     int triggers_, sent_ = 0;
     int64_t deadline_ = 0;
+    FileSizeLimit& limit_;
 };
 
 // A last write that fails at shutdown ends the run with its code, in the
 // exit status and the summary alike: the data it held are lost.
 TEST_F(ProgramRunTest, ALastFlushThatFailsAtShutdownEndsTheRunWithItsCode) {
+    SKIP_WITHOUT_FILE_SIZE_LIMIT();
     std::ofstream(folder.File("boards.txt"))
         << "[usb 0]\ntrigger_rate_hz = 0\nlink_latency_us = 0\nlink_bandwidth_kb_s = unlimited\n";
     drelm::emu::ResetEmulator();
@@ -311,23 +338,18 @@ TEST_F(ProgramRunTest, ALastFlushThatFailsAtShutdownEndsTheRunWithItsCode) {
                 "OUTFILE_PATH out/\nOUTFILE_NAME last\nOUTFILE_LIST YES\nOUTFILE_MAXSIZE 100\n");
     const std::string dir = folder.File("Tessary_DAQ/out/");
     constexpr int kTriggers = 8;  // lines enough that the summary fits under the limit
-    LimitAfterFlush keys(dir + "last_list_b0_seg0.txt", kTriggers);
     ProgramOptions options;
     options.configPath = folder.File("config.txt");
     options.startAtOnce = true;
     options.presetCounts = kTriggers + 1;
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&text, &size);
-    const ProgramError error = RunProgram(options, keys, stream);
-    std::fclose(stream);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    out.assign(text, size);
-    std::free(text);
+    ProgramError error;
+    {
+        FileSizeLimit limit;
+        LimitAfterFlush keys(dir + "last_list_b0_seg0.txt", kTriggers, limit);
+        test_support::CapturedOutput printed;
+        error = RunProgram(options, keys, printed.Stream());
+        out = printed.Text();
+    }
 
     // The loop ended on the preset: the failure came at the close.
     EXPECT_NE(out.find("Preset reached: preset counts of 9 events (board 0)\n"), std::string::npos) << out;

@@ -17,8 +17,11 @@
 #include <nlohmann/json.hpp>
 
 #include "../emulator/TempFolder.h"
+#include "CapturedOutput.h"
 #include "DrelmEmulator.h"
+#include "Paths.h"
 #include "Program.h"
+#include "StandInPlotter.h"
 #include "TimedKeys.h"
 
 namespace tessary {
@@ -38,8 +41,7 @@ std::size_t Count(const std::string& text, const std::string& what) {
 
 struct RunLoopTest : ::testing::Test {
     void SetUp() override {
-        std::ofstream(folder.File("pgnuplot")) << "#!/bin/sh\ncat > /dev/null\n";
-        std::filesystem::permissions(folder.File("pgnuplot"), std::filesystem::perms::owner_all);
+        ASSERT_TRUE(test_support::InstallStandInPlotter(folder.path()));
         setenv("HOME", folder.path().c_str(), 1);
         unsetenv("USERPROFILE");
     }
@@ -64,15 +66,11 @@ struct RunLoopTest : ::testing::Test {
     ProgramError Run(std::vector<std::pair<int64_t, int>> keys) {
         std::ofstream(folder.File("config.txt")) << config;
         TimedKeys input(std::move(keys));
-        char* text = nullptr;
-        std::size_t size = 0;
-        std::FILE* stream = open_memstream(&text, &size);
+        test_support::CapturedOutput printed;
         ProgramOptions options;
         options.configPath = folder.File("config.txt");
-        const ProgramError error = RunProgram(options, input, stream);
-        std::fclose(stream);
-        out.assign(text, size);
-        std::free(text);
+        const ProgramError error = RunProgram(options, input, printed.Stream());
+        out = printed.Text();
         return error;
     }
     // The boards whose blocks were printed, in order.
@@ -178,13 +176,16 @@ TEST_F(RunLoopTest, TheSummaryIsNeverLost) {
         std::vector<std::string> blocked;  // folders made where the summary's part file would go
         std::string written;               // where it lands, or empty: printed
     };
-    const std::string user = folder.File("Tessary_DAQ/");
-    const std::string absolute = folder.File("elsewhere/run7/");
+    // Folders as this system writes them.
+    const std::string separator(1, platform::PathSeparator());
+    const std::string user = folder.File("Tessary_DAQ") + separator;
+    const std::string absolute = folder.File("elsewhere") + separator + "run7" + separator;
+    const std::string relative = "out" + separator;
     const Case cases[] = {
-        {"output folder", "out/", {}, user + "out/lost_summary.json"},
+        {"output folder", relative, {}, user + relative + "lost_summary.json"},
         {"absolute output folder, as given", absolute, {}, absolute + "lost_summary.json"},
-        {"per-user folder instead", "out/", {user + "out/lost_summary.json.part"}, user + "lost_summary.json"},
-        {"printed", "out/", {user + "out/lost_summary.json.part", user + "lost_summary.json.part"}, ""},
+        {"per-user folder instead", relative, {user + relative + "lost_summary.json.part"}, user + "lost_summary.json"},
+        {"printed", relative, {user + relative + "lost_summary.json.part", user + "lost_summary.json.part"}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -208,7 +209,7 @@ TEST_F(RunLoopTest, TheSummaryIsNeverLost) {
             // The raw file lies beside it, named relative to it.
             ASSERT_EQ(summary["boards"][0]["files"].size(), 1u);
             const std::string raw = summary["boards"][0]["files"][0]["name"];
-            EXPECT_EQ(raw, c.written == user + "lost_summary.json" ? "out/lost_raw_b0_seg0.bin" : "lost_raw_b0_seg0.bin");
+            EXPECT_EQ(raw, (c.written == user + "lost_summary.json" ? relative : "") + "lost_raw_b0_seg0.bin");
         }
     }
 }

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "CapturedOutput.h"
 #include "Statistics.h"
 
 namespace tessary {
@@ -13,14 +13,9 @@ namespace {
 // What `print` writes, as text.
 template <typename Print>
 std::string Printed(Print print) {
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    print(out);
-    std::fclose(out);
-    std::string result(text, size);
-    std::free(text);
-    return result;
+    test_support::CapturedOutput out;
+    print(out.Stream());
+    return out.Text();
 }
 
 struct StatisticsTest : ::testing::Test {

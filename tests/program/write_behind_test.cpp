@@ -5,12 +5,9 @@
 // in both ways and the files compared byte for byte. A write that fails
 // behind is told once, at a later call, and leaves a whole prefix.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -20,6 +17,8 @@
 
 #include "../emulator/TempFolder.h"
 #include "BufferedFile.h"
+#include "CapturedOutput.h"
+#include "FileSizeLimit.h"
 #include "OutputFiles.h"
 #include "WriteBehind.h"
 
@@ -161,40 +160,34 @@ TEST(WriteBehindTest, FilesWrittenBehindHoldWhatFilesWrittenOnTheCallersThreadHo
 // A size limit cuts the raw file short on the writer's thread: the run is
 // told once, with the system's reason, and the file is a whole prefix.
 TEST(WriteBehindTest, AFailedWriteBehindIsToldOnceAndLeavesAWholePrefix) {
+    SKIP_WITHOUT_FILE_SIZE_LIMIT();
     emulator_test::TempFolder folder;
     ASSERT_FALSE(folder.path().empty());
     auto config = std::make_unique<DaqConfig>();
-    std::snprintf(config->outfilePath, sizeof config->outfilePath, "%s/", folder.path().c_str());
+    std::snprintf(config->outfilePath, sizeof config->outfilePath, "%s/", folder.path().string().c_str());
     std::snprintf(config->outfileName, sizeof config->outfileName, "limit");
     config->boardCount = 1;
     config->boards[0].channelCount = 32;
     config->outfileRaw = 1;
     config->outfileMaxSize = 100;
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    ASSERT_NE(out, nullptr);
+    test_support::CapturedOutput out;
+    ASSERT_NE(out.Stream(), nullptr);
 
     OutputFiles files;
-    ASSERT_EQ(files.Open(*config, out, OutputFiles::Writes::Behind), ProgramError::None);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = 3u << 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    ASSERT_EQ(files.Open(*config, out.Stream(), OutputFiles::Writes::Behind), ProgramError::None);
     std::string data(12u << 20, '\0');
     std::mt19937 random(3);
     for (char& c : data) c = static_cast<char>(random());
-    ProgramError during = ProgramError::None;
-    for (std::size_t at = 0; at < data.size() && during == ProgramError::None; at += 1u << 20) {
-        during = files.WriteBatch(0, data.data() + at, 1u << 20, nullptr, 0);
-        if (during == ProgramError::None) during = files.ChangeSegments(0, *config);
+    ProgramError during = ProgramError::None, closed;
+    {
+        const FileSizeLimit limit(3u << 20);
+        for (std::size_t at = 0; at < data.size() && during == ProgramError::None; at += 1u << 20) {
+            during = files.WriteBatch(0, data.data() + at, 1u << 20, nullptr, 0);
+            if (during == ProgramError::None) during = files.ChangeSegments(0, *config);
+        }
+        closed = files.Close();
     }
-    const ProgramError closed = files.Close();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::fclose(out);
-    const std::string messages(text, size);
-    std::free(text);
+    const std::string messages = out.Text();
 
     EXPECT_EQ(during, ProgramError::OutputFileWrite);
     EXPECT_EQ(closed, ProgramError::OutputFileWrite);
