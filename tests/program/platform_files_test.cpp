@@ -18,9 +18,9 @@
 #include "Directory.h"
 #include "OutputFile.h"
 #include "Paths.h"
+#include "UnderWine.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #undef ReplaceFile  // the platform layer's, not the system's
 #endif
 
@@ -126,19 +126,9 @@ TEST_F(PlatformFilesTest, ReplacingMovingAndRemovingKeepEveryFileWholeOrUntouche
     EXPECT_FALSE(PathAccessible(moved.c_str()));
 }
 
-// Wine keeps the name of a file removed while open until it is closed and
-// reports no pending deletion, which Windows does.
-bool UnderWine() {
-#ifdef _WIN32
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
-}
-
 TEST_F(PlatformFilesTest, AFileRemovedWhileOpenIsSeenAsRemoved) {
-    if (UnderWine()) GTEST_SKIP() << "wine reports no pending deletion of an open file";
+    // Wine keeps the name of a file removed while open until it is closed.
+    if (test_support::UnderWine()) GTEST_SKIP() << "wine reports no pending deletion of an open file";
     const std::string second = DeepFolder(300) + kName;
     std::ofstream(Native(second)) << "old";
     // Creating truncates.

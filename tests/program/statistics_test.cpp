@@ -72,6 +72,13 @@ TEST_F(StatisticsTest, BlockHeadingNoDataAndRatesOverNoTime) {
     EXPECT_NE(text.find("Dead Time              :     nan %\n"), std::string::npos) << text;
 }
 
+// More dead than total time since the baselines (a reading delayed between
+// the two counters): all of it dead, never a live time wrapped round.
+TEST_F(StatisticsTest, DeadTimeBeyondTheTotalCountsAsAllDead) {
+    const std::string text = Printed([&](std::FILE* out) { FormatStatistics(out, current, previous, config, {1100, 1500}); });
+    EXPECT_EQ(text.rfind("Live Time              :    0.00 s\nDead Time              :  100.00 %\n", 0), 0u) << text;
+}
+
 // A group beyond the plotted board's groups is brought into them: the table
 // never reads past the board's channels and group masks.
 TEST_F(StatisticsTest, GroupBeyondTheBoardsGroupsWraps) {
