@@ -61,6 +61,11 @@ struct OutputFolderTest : replay_tool::ReplayTest {
         return Run(options);
     }
     fs::path UserFolder() const { return folder.path() / "Tessary_DAQ"; }
+    // A folder as the program shows it: the per-user folder, then the
+    // folder of the configuration as written there.
+    std::string Shown(const std::string& configured) const {
+        return UserFolder().string() + platform::PathSeparator() + configured;
+    }
 
     const std::string config = folder.File("config.txt");
 };
@@ -108,8 +113,8 @@ TEST_F(OutputFolderTest, AnEarlierRunIsMovedAsideWholeBeforeTheNewRunWrites) {
         for (const auto& [name, bytes] : others) EXPECT_EQ(Contents(dir / name), bytes) << name << " is not left alone";
         if (c.aside) {
             const std::string line = "Earlier run run: " + std::to_string(earlier.size()) + " file" +
-                                     (earlier.size() == 1 ? "" : "s") + " moved to " + (dir / c.aside).string() +
-                                     platform::PathSeparator() + "\n";
+                                     (earlier.size() == 1 ? "" : "s") + " moved to " + Shown(c.outputs ? "out/" : "") +
+                                     c.aside + platform::PathSeparator() + "\n";
             EXPECT_NE(out.find(line), std::string::npos) << out;
             EXPECT_LT(out.find(line), out.find("Open peak-sensing devices")) << "before any board is opened";
             std::map<std::string, std::string> moved;
@@ -153,8 +158,8 @@ TEST_F(OutputFolderTest, ASecondProgramOnTheSameOutputIsRefusedBeforeTouchingAny
             SCOPED_TRACE(overwrite ? "--overwrite" : "");
             EXPECT_EQ(overwrite ? Program({"--preset-real", "0.2", "--overwrite"}) : Program({"--preset-real", "0.2"}),
                       15);
-            EXPECT_NE(out.find("Output folder " + (UserFolder() / "out").string() + platform::PathSeparator() +
-                               " is in use for the run run by another Tessary_DAQ, process id " +
+            EXPECT_NE(out.find("Output folder " + Shown("out/") + " is in use for the run run by another Tessary_DAQ, " +
+                               "process id " +
                                std::to_string(quit.program.Id()) + " "),
                       std::string::npos) << out;
             EXPECT_EQ(out.find("Open peak-sensing devices"), std::string::npos) << out;

@@ -186,7 +186,7 @@ TEST_P(PresetRun, EndsAsQuitDoesWithASummaryThatAgreesWithTheBoardsAndTheFiles) 
     ASSERT_EQ(error, ProgramError::None) << out;
 
     const std::string separator(1, platform::PathSeparator());
-    const std::string dir = folder.path().string() + separator + "Tessary_DAQ" + separator + "out" + separator;
+    const std::string dir = folder.path().string() + separator + "Tessary_DAQ" + separator + "out/";  // as configured
     const nlohmann::json summary = nlohmann::json::parse(Slurp(dir + "night_summary.json"));
     EXPECT_NE(out.find("Run summary file: " + dir + "night_summary.json\n"), std::string::npos) << out;
     const std::string endedBy = summary["ended_by"];

@@ -11,9 +11,18 @@ namespace test_support {
 
 namespace {
 
-std::string Contents(const std::filesystem::path& file) {
+// A program's standard output or error as text: on Windows, where the C
+// runtime writes each line end as CR LF, those read back as LF.
+std::string Text(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+#ifdef _WIN32
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') text[kept++] = text[i];
+    text.resize(kept);
+#endif
+    return text;
 }
 
 }  // namespace
@@ -58,7 +67,7 @@ Process::Process(const std::vector<std::string>& command, const RunOptions& opti
 Process::~Process() {
     if (started_ && !waited_) {
         CloseInput();
-        Stop();
+        if (!Stop()) Kill();
         Wait();
     }
     std::error_code ignored;
@@ -78,8 +87,8 @@ std::filesystem::path Process::Scratch(const char* what) {
     return scratch_.front() / what;
 }
 
-std::string Process::Output() const { return output_.empty() ? std::string() : Contents(output_); }
-std::string Process::Errors() const { return errors_.empty() ? std::string() : Contents(errors_); }
+std::string Process::Output() const { return output_.empty() ? std::string() : Text(output_); }
+std::string Process::Errors() const { return errors_.empty() ? std::string() : Text(errors_); }
 
 RunResult Run(const std::vector<std::string>& command, const RunOptions& options) {
     Process process(command, options);

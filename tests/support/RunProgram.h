@@ -45,7 +45,8 @@ class Process {
 public:
     // Started at once; command[0] is the program's path.
     explicit Process(const std::vector<std::string>& command, const RunOptions& options = {});
-    // A program still running is asked to stop and waited for.
+    // A program still running is asked to stop (ended where it cannot be
+    // asked) and waited for.
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -62,10 +63,11 @@ public:
     // Asks it to stop as a user would from outside: SIGTERM, or on Windows a
     // CTRL_BREAK_EVENT to its own console process group.
     bool Stop();
-    // Waits for it to end: its exit status, or -1 when it was ended by a
-    // signal or never started.
+    // Ends its input and waits for it to end: its exit status, or -1 when it
+    // was ended by a signal or never started.
     int Wait();
-    // Its standard output and error, where kept as text (after Wait).
+    // Its standard output and error, where kept (after Wait), as text: line
+    // ends that the system writes as CR LF read back as LF.
     std::string Output() const;
     std::string Errors() const;
 
@@ -75,6 +77,7 @@ private:
     void Start(const std::vector<std::string>& command, const RunOptions& options, const std::filesystem::path& in,
                const std::filesystem::path& out, const std::filesystem::path& err);
     std::filesystem::path Scratch(const char* what);
+    void Kill();  // per system: ends it at once
 
     bool started_ = false, waited_ = false;
     int status_ = -1;

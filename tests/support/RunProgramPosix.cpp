@@ -93,6 +93,10 @@ void Process::CloseInput() {
 
 bool Process::Stop() { return started_ && !waited_ && kill(static_cast<pid_t>(process_), SIGTERM) == 0; }
 
+void Process::Kill() {
+    if (started_ && !waited_) kill(static_cast<pid_t>(process_), SIGKILL);
+}
+
 int Process::Wait() {
     if (!started_ || waited_) return status_;
     CloseInput();

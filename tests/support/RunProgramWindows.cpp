@@ -170,6 +170,10 @@ bool Process::Stop() {
     return started_ && !waited_ && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(id_));
 }
 
+void Process::Kill() {
+    if (started_ && !waited_) TerminateProcess(reinterpret_cast<HANDLE>(process_), 1);
+}
+
 int Process::Wait() {
     if (!started_ || waited_) return status_;
     CloseInput();
