@@ -255,6 +255,9 @@ TEST_F(ReplayTest, BadArgumentsAndMissingInputsAreRefusedBeforeAnythingIsWritten
         {{config, "x", dir, raw}, 2, "BOARD is a board number"},
         {{config, "1", dir, raw}, 2, "board 1 is not in the configuration, which opens 1 board\n"},
         {{Path("none.txt").string(), "0", dir, raw}, 2, "the configuration " + Path("none.txt").string()},
+        // A name with blanks, quotes and backslashes reaches the tool as it is.
+        {{Path("a name \"quoted\" \\\" \\").string(), "0", dir, raw}, 2,
+         "the configuration " + Path("a name \"quoted\" \\\" \\").string() + " "},
         {{config, "0", dir, raw, Path("gone.bin").string()}, 1,
          Path("gone.bin").string() + ": cannot be opened: No such file or directory"},
         {{config, "0", dir, folder.path().string()}, 1, folder.path().string() + ": is not a regular file"},
