@@ -158,9 +158,8 @@ TEST_F(OutputFolderTest, ASecondProgramOnTheSameOutputIsRefusedBeforeTouchingAny
             SCOPED_TRACE(overwrite ? "--overwrite" : "");
             EXPECT_EQ(overwrite ? Program({"--preset-real", "0.2", "--overwrite"}) : Program({"--preset-real", "0.2"}),
                       15);
-            EXPECT_NE(out.find("Output folder " + Shown("out/") + " is in use for the run run by another Tessary_DAQ, " +
-                               "process id " +
-                               std::to_string(quit.program.Id()) + " "),
+            EXPECT_NE(out.find("Output folder " + Shown("out/") + " is in use for the run run by another " +
+                               "Tessary_DAQ, process id " + std::to_string(quit.program.Id()) + " "),
                       std::string::npos) << out;
             EXPECT_EQ(out.find("Open peak-sensing devices"), std::string::npos) << out;
             EXPECT_TRUE(Tree(UserFolder()) == before) << "a file was touched";

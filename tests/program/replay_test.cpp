@@ -447,7 +447,8 @@ TEST_F(ReplayTest, RawFilesGivenTogetherAgreeInChannelCountAndAreReplayedInTheir
         const fs::path dir = Path("o" + std::to_string(i));
         std::vector<std::string> arguments{Path("config.txt").string(), "0", dir.string()};
         if (*c.channels) arguments.insert(arguments.begin(), {"--channels", c.channels});
-        for (const auto& [name, contents] : c.files) Write(Path(name), contents), arguments.push_back(Path(name).string());
+        for (const auto& [name, contents] : c.files)
+            Write(Path(name), contents), arguments.push_back(Path(name).string());
         EXPECT_EQ(RunReplay(arguments), c.status);
         EXPECT_TRUE(c.message.empty() ? err.empty() : err.find(c.message) != std::string::npos) << err;
         EXPECT_EQ(out.find("replayed in the order of their segment numbers\n") != std::string::npos, i == 5) << out;

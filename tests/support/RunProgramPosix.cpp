@@ -50,7 +50,8 @@ void Process::Start(const std::vector<std::string>& command, const RunOptions& o
     else
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     pid_t pid = 0;
-    const int error = command.empty() ? EINVAL : posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int error =
+        command.empty() ? EINVAL : posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (pipeEnds[0] >= 0) close(pipeEnds[0]);
     if (error != 0) {

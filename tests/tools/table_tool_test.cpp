@@ -219,7 +219,8 @@ TEST_F(TableToolTest, FailuresSayWhyInWords) {
 }
 
 TEST_F(TableToolTest, ProgressShowsOnATerminalOnly) {
-    const std::vector<std::string> commands{"--open", "USB 0", "upload", examples_.string(), "load", "dump", out_.string()};
+    const std::vector<std::string> commands{"--open", "USB 0", "upload", examples_.string(),
+                                            "load", "dump", out_.string()};
     const ToolRun piped = Tool(commands);
     ASSERT_EQ(piped.status, 0) << piped.output;
     EXPECT_EQ(piped.output.find_first_of("\r\033"), std::string::npos);
