@@ -7,8 +7,11 @@
 namespace tessary::platform {
 
 // The new directory inherits its permissions from its parent, which is
-// what the umask decides elsewhere.
-bool MakeDirectory(const std::string& path) { return CreateDirectoryW(windows::WidePath(path).c_str(), nullptr) != 0; }
+// what the umask decides elsewhere. errno as mkdir sets it: callers look
+// for EEXIST.
+bool MakeDirectory(const std::string& path) {
+    return CreateDirectoryW(windows::WidePath(path).c_str(), nullptr) != 0 || windows::FailWithLastError();
+}
 
 void RemoveEmptyDirectory(const std::string& path) { RemoveDirectoryW(windows::WidePath(path).c_str()); }
 

@@ -2,18 +2,22 @@
 // whole (or replaced with --overwrite), a second program on the same output
 // refused before it touches anything, and a run ended by a file size limit.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "Clock.h"
-#include "FileSizeLimit.h"
+#include "Paths.h"
 #include "ReplayTool.h"
+#include "RunProgram.h"
+#include "StandInPlotter.h"
+#ifndef _WIN32
+#include "FileSizeLimit.h"
+#endif
 
 namespace tessary {
 namespace {
@@ -27,7 +31,8 @@ using Files = std::map<std::string, std::pair<std::string, fs::file_time_type>>;
 Files Tree(const fs::path& root) {
     Files tree;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        tree[entry.path()] = {entry.is_directory() ? std::string() : Contents(entry.path()), entry.last_write_time()};
+        tree[entry.path().string()] = {entry.is_directory() ? std::string() : Contents(entry.path()),
+                                       entry.last_write_time()};
     return tree;
 }
 
@@ -37,9 +42,12 @@ struct OutputFolderTest : replay_tool::ReplayTest {
         Write(folder.File("boards.txt"), "[usb 0]\n" + board + "[usb 1]\nchannels = 32\n" + board);
         setenv("DRELM_EMULATOR_SETTINGS", folder.File("boards.txt").c_str(), 1);
         setenv("HOME", folder.path().c_str(), 1);
+#ifdef _WIN32
+        setenv("USERPROFILE", folder.path().c_str(), 1);  // where the program looks there first
+#else
         unsetenv("USERPROFILE");
-        Write(folder.File("pgnuplot"), "#!/bin/sh\ncat > /dev/null\n");
-        fs::permissions(folder.File("pgnuplot"), fs::perms::owner_all);
+#endif
+        ASSERT_TRUE(test_support::InstallStandInPlotter(folder.path()));
     }
     void TearDown() override { unsetenv("DRELM_EMULATOR_SETTINGS"); }
     void WriteConfig(const std::string& text) {
@@ -47,8 +55,17 @@ struct OutputFolderTest : replay_tool::ReplayTest {
                           folder.path().string() + "/\n");
     }
     // The program on config.txt, started at once and given no keys.
-    int Program(const std::string& args) { return Shell(kProgram + " --start " + args + " " + config + " </dev/null"); }
+    int Program(std::vector<std::string> options) {
+        options.insert(options.begin(), {kProgram, "--start"});
+        options.push_back(config);
+        return Run(options);
+    }
     fs::path UserFolder() const { return folder.path() / "Tessary_DAQ"; }
+    // A folder as the program shows it: the per-user folder, then the
+    // folder of the configuration as written there.
+    std::string Shown(const std::string& configured) const {
+        return UserFolder().string() + platform::PathSeparator() + configured;
+    }
 
     const std::string config = folder.File("config.txt");
 };
@@ -90,17 +107,19 @@ TEST_F(OutputFolderTest, AnEarlierRunIsMovedAsideWholeBeforeTheNewRunWrites) {
             const chrono::sys_seconds when(chrono::seconds(1577934245 + (name == "run_list_b0_seg3.txt" ? 0 : 3600)));
             fs::last_write_time(dir / name, chrono::file_clock::from_sys(when));
         }
-        ASSERT_EQ(Program(c.overwrite ? "--preset-real 0.4 --overwrite" : "--preset-real 0.4"), 0) << out;
+        ASSERT_EQ(c.overwrite ? Program({"--preset-real", "0.4", "--overwrite"}) : Program({"--preset-real", "0.4"}), 0)
+            << out;
 
         for (const auto& [name, bytes] : others) EXPECT_EQ(Contents(dir / name), bytes) << name << " is not left alone";
         if (c.aside) {
             const std::string line = "Earlier run run: " + std::to_string(earlier.size()) + " file" +
-                                     (earlier.size() == 1 ? "" : "s") + " moved to " + (dir / c.aside).string() + "/\n";
+                                     (earlier.size() == 1 ? "" : "s") + " moved to " + Shown(c.outputs ? "out/" : "") +
+                                     c.aside + platform::PathSeparator() + "\n";
             EXPECT_NE(out.find(line), std::string::npos) << out;
             EXPECT_LT(out.find(line), out.find("Open peak-sensing devices")) << "before any board is opened";
             std::map<std::string, std::string> moved;
             for (const auto& entry : fs::directory_iterator(dir / c.aside))
-                moved[entry.path().filename()] = Contents(entry.path());
+                moved[entry.path().filename().string()] = Contents(entry.path());
             EXPECT_TRUE(moved == earlier);
             for (const auto& [name, bytes] : earlier)  // the new run's files alone under the name
                 EXPECT_FALSE(fs::exists(dir / name) && Contents(dir / name) == bytes) << name << " is still there";
@@ -117,33 +136,37 @@ TEST_F(OutputFolderTest, AnEarlierRunIsMovedAsideWholeBeforeTheNewRunWrites) {
 // process id and the folder; once that one has ended, the next run goes ahead.
 TEST_F(OutputFolderTest, ASecondProgramOnTheSameOutputIsRefusedBeforeTouchingAnything) {
     WriteConfig(kOutputs);
-    const std::string firstOut = folder.File("first.txt"), pid = folder.File("pid.txt");
-    const std::string first = "echo $$ > " + pid + "; exec " + kProgram + " " + config + " > " + firstOut + " 2>&1";
+    const std::string firstOut = folder.File("first.txt");
+    test_support::RunOptions keys;
+    keys.in = test_support::RunOptions::Input::Pipe;
+    keys.output = firstOut;
+    keys.errorsToOutput = true;
     int status = -1;
     {
-        struct Quit {  // the first program, its process id in pid.txt, quits whatever happens here
-            std::FILE* keys;
+        struct Quit {  // the first program quits whatever happens here
+            test_support::Process program;
             int& status;
-            ~Quit() { std::fputc('q', keys), status = pclose(keys); }
-        } quit{popen(first.c_str(), "we"), status};
+            ~Quit() { program.Write("q"), status = program.Wait(); }
+        } quit{test_support::Process({kProgram, config}, keys), status};
         for (int i = 0; i < 300 && Contents(firstOut).find("start/stop") == std::string::npos; ++i)
             platform::SleepMs(100);
         ASSERT_NE(Contents(firstOut).find("start/stop"), std::string::npos) << Contents(firstOut);
         // Its files settle once its first periodic flush has written their headers.
         Files before, now = Tree(UserFolder());
         for (int i = 0; i < 10 && now != before; ++i) before = now, platform::SleepMs(1200), now = Tree(UserFolder());
-        for (const char* options : {"--preset-real 0.2", "--preset-real 0.2 --overwrite"}) {
-            SCOPED_TRACE(options);
-            EXPECT_EQ(Program(options), 15);
-            EXPECT_NE(out.find("Output folder " + (UserFolder() / "out").string() + "/ is in use for the run run by " +
-                               "another Tessary_DAQ, process id " + std::to_string(std::stol(Contents(pid))) + " "),
+        for (const bool overwrite : {false, true}) {
+            SCOPED_TRACE(overwrite ? "--overwrite" : "");
+            EXPECT_EQ(overwrite ? Program({"--preset-real", "0.2", "--overwrite"}) : Program({"--preset-real", "0.2"}),
+                      15);
+            EXPECT_NE(out.find("Output folder " + Shown("out/") + " is in use for the run run by another " +
+                               "Tessary_DAQ, process id " + std::to_string(quit.program.Id()) + " "),
                       std::string::npos) << out;
             EXPECT_EQ(out.find("Open peak-sensing devices"), std::string::npos) << out;
             EXPECT_TRUE(Tree(UserFolder()) == before) << "a file was touched";
         }
     }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Contents(firstOut);
-    EXPECT_EQ(Program("--preset-real 0.1"), 0) << out;
+    EXPECT_EQ(status, 0) << Contents(firstOut);
+    EXPECT_EQ(Program({"--preset-real", "0.1"}), 0) << out;
     EXPECT_NE(out.find("Earlier run run: "), std::string::npos) << out;
 }
 
@@ -151,25 +174,29 @@ TEST_F(OutputFolderTest, ASecondProgramOnTheSameOutputIsRefusedBeforeTouchingAny
 // 16, its raw files of whole events (the replay reads them) and its summary
 // describing the files as they are. (List files cut back: OutputFilesTest.)
 TEST_F(OutputFolderTest, AFileSizeLimitLeavesWholeEventsAsTheSummaryDescribes) {
+#ifdef _WIN32
+    GTEST_SKIP() << "limits the program's file sizes with setrlimit(RLIMIT_FSIZE), which Windows lacks";
+#else
     WriteConfig("OPEN USB 0\nOPEN USB 1\nENABLE_INPUT FFFFFFFFFFFFFFFF\nOUTFILE_PATH out/\nOUTFILE_RAW YES\n"
                 "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 100\n");
     {
         const FileSizeLimit limit((3u << 20) + 1234);
-        ASSERT_EQ(Program("--preset-real 20"), 16) << out;  // 20 s: should the limit never be reached
+        ASSERT_EQ(Program({"--preset-real", "20"}), 16) << out;  // 20 s: should the limit never be reached
     }
     EXPECT_NE(out.find("could not be written: File too large\n"), std::string::npos) << out;
     const fs::path dir = UserFolder() / "out";
     for (const std::string board : {"0", "1"}) {
         const std::string raw = (dir / ("run_raw_b" + board + "_seg0.bin")).string();
-        EXPECT_EQ(Replay(config + " " + board + " " + folder.File("replay" + board) + " " + raw), 0) << out << err;
+        EXPECT_EQ(RunReplay({config, board, folder.File("replay" + board), raw}), 0) << out << err;
     }
-    EXPECT_EQ(Replay("--verify " + (dir / "run_summary.json").string()), 1) << out << err;
+    EXPECT_EQ(RunReplay({"--verify", (dir / "run_summary.json").string()}), 1) << out << err;
     for (const char* wrong : {"MISMATCH", "MISSING", "UNREADABLE"})
         EXPECT_EQ(out.find(wrong), std::string::npos) << out;
     EXPECT_NE(out.find("OK       run_histo_b0_ch0.txt\n"), std::string::npos) << out;
     EXPECT_NE(out.find("INCOMPLETE"), std::string::npos) << out;
     for (std::size_t at = out.find("INCOMPLETE"); at != std::string::npos; at = out.find("INCOMPLETE", at + 1))
         EXPECT_NE(out.substr(at, out.find('\n', at) - at).find("bytes it kept match"), std::string::npos) << out;
+#endif
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 // list and histogram files equal to what the run wrote; damaged raw files
 // and bad arguments; a run's files checked against a summary.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -12,12 +12,16 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../emulator/TempFolder.h"
 #include "Checksum.h"
 #include "EventWords.h"
+#include "Paths.h"
 #include "ReplayTool.h"
+#include "RunProgram.h"
+#include "StandInPlotter.h"
 
 namespace {
 
@@ -55,29 +59,44 @@ TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
     const std::string board = "trigger_rate_hz = 0\nconversion_time_ns = 40000\nlink_latency_us = 0\n"
                               "link_bandwidth_kb_s = unlimited\n";
     Write(Path("boards.txt"), "[usb 0]\nchannels = 32\n" + board + "[usb 1]\nseed = 6\n" + board);
-    Write(Path("pgnuplot"), "#!/bin/sh\ncat > /dev/null\n");
-    fs::permissions(Path("pgnuplot"), fs::perms::owner_all);
+    ASSERT_TRUE(test_support::InstallStandInPlotter(folder.path()));
     // Group 1 off: N/A columns and no histogram files for channels 8-15.
     Write(Path("config.txt"), "OPEN USB 0\nOPEN USB 1\n[COMMON]\nSTAT_REFRESH 300\nPOLARITY NEGATIVE\n"
                               "ENABLE_INPUT FFFFFFFFFFFF00FF\nZS_ENABLE YES\nZS_THRESHOLD 100\nSPECTRUM_CHANNEL 1k\n"
                               "OUTFILE_PATH out/\nOUTFILE_NAME run\nOUTFILE_RAW YES\nOUTFILE_LIST YES\n"
                               "OUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\nGNUPLOT_PATH " + folder.path().string() + "/\n");
-    // Keys once the program waits for them (at most 30 s on).
-    const std::string ready =
-        "for i in $(seq 300); do grep -q start/stop " + Path("out.txt").string() + " && break; sleep 0.1; done; ";
-    ASSERT_EQ(Shell("(" + ready + "printf s; sleep 0.3; printf T; sleep 3; printf q) | HOME=" + folder.path().string() +
-                    " DRELM_EMULATOR_SETTINGS=" + Path("boards.txt").string() + " " + kProgram + " " +
-                    Path("config.txt").string()),
-              0)
-        << out;
+    test_support::RunOptions run;
+    run.environment = test_support::ProfileVariables(folder.path());
+    run.environment.emplace_back("DRELM_EMULATOR_SETTINGS", Path("boards.txt").string());
+    run.in = test_support::RunOptions::Input::Pipe;
+    run.output = Path("out.txt");
+    run.errors = Path("err.txt");
+    {
+        test_support::Process program({kProgram, Path("config.txt").string()}, run);
+        // Keys once the program waits for them (at most 30 s on).
+        for (int i = 0; i < 300 && Contents(Path("out.txt")).find("start/stop") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        program.Write("s");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        program.Write("T");
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        // A host that sends its software triggers more slowly takes longer
+        // for the two raw segments (at most a minute on).
+        for (int i = 0; i < 600 && !fs::exists(Path("Tessary_DAQ/out/run_raw_b1_seg1.bin")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        program.Write("q");
+        const int status = program.Wait();
+        out = Contents(Path("out.txt"));
+        ASSERT_EQ(status, 0) << out << program.Failure();
+    }
     const fs::path live = Path("Tessary_DAQ/out"), replay = Path("replay");
-    std::string raws;
+    std::vector<std::string> replayed{Path("config.txt").string(), "1", replay.string()};
     int rawSegments = 0;
     for (; fs::exists(live / ("run_raw_b1_seg" + std::to_string(rawSegments) + ".bin")); ++rawSegments)
-        raws += " " + (live / ("run_raw_b1_seg" + std::to_string(rawSegments) + ".bin")).string();
-    ASSERT_GE(rawSegments, 2) << "segments of 1 MiB";
+        replayed.push_back((live / ("run_raw_b1_seg" + std::to_string(rawSegments) + ".bin")).string());
+    ASSERT_GE(rawSegments, 2) << "segments of 1 MiB\n" << out;
 
-    ASSERT_EQ(Replay(Path("config.txt").string() + " 1 " + replay.string() + raws), 0) << out << err;
+    ASSERT_EQ(RunReplay(replayed), 0) << out << err;
     const std::string liveFirst = Contents(live / "run_list_b1_seg0.txt");
     const std::string header = liveFirst.substr(0, liveFirst.find("\n\n") + 2);
     ASSERT_EQ(header.size(), 36 + 10 * 64 + 2u) << "64 channel columns";
@@ -124,12 +143,12 @@ TEST_F(ReplayTest, ReplayedRawFilesGiveTheLiveListsAndTheSpectraOfEveryEvent) {
 
     // The live run's own summary checks its files; a flipped byte and a cut file are both named.
     const std::string summary = (live / "run_summary.json").string();
-    EXPECT_EQ(Replay("--verify " + summary), 0) << out << err;
+    EXPECT_EQ(RunReplay({"--verify", summary}), 0) << out << err;
     std::string raw = Contents(live / "run_raw_b1_seg1.bin");
     raw[raw.size() / 2] ^= 0x01;
     Write(live / "run_raw_b1_seg1.bin", raw);
     fs::resize_file(live / "run_list_b1_seg0.txt", 1000);
-    EXPECT_EQ(Replay("--verify " + summary), 1);
+    EXPECT_EQ(RunReplay({"--verify", summary}), 1);
     EXPECT_NE(out.find("MISMATCH run_raw_b1_seg1.bin: checksum "), std::string::npos) << out;
     EXPECT_NE(out.find("MISMATCH run_list_b1_seg0.txt: size 1000 expected "), std::string::npos) << out;
 }
@@ -191,13 +210,13 @@ TEST_F(ReplayTest, DamagedRawFilesAreNamedWithTheOffsetAndWhatCameBeforeIsWritte
         fs::remove_all(Path("whole")), fs::remove_all(Path("damaged"));
         Write(Path("prefix.bin"), c.raw.substr(0, c.goodBytes));
         Write(Path("raw.bin"), c.raw);
-        ASSERT_EQ(Replay(Path("config.txt").string() + " 0 " + Path("whole").string() + " " + Path("prefix.bin").string()), 0)
+        ASSERT_EQ(RunReplay({Path("config.txt").string(), "0", Path("whole").string(), Path("prefix.bin").string()}), 0)
             << err;
         const std::string list = Contents(Path("whole/run0_list_b0_seg0.txt"));
         EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), static_cast<long>(c.events + 2));
         EXPECT_EQ(list.size(), 358 + 357 * c.events) << "32 channel columns";
 
-        EXPECT_EQ(Replay(Path("config.txt").string() + " 0 " + Path("damaged").string() + " " + Path("raw.bin").string()),
+        EXPECT_EQ(RunReplay({Path("config.txt").string(), "0", Path("damaged").string(), Path("raw.bin").string()}),
                   c.message ? 1 : 0);
         if (c.message) {
             EXPECT_NE(err.find(Path("raw.bin").string() + ": " + c.message), std::string::npos) << err;
@@ -215,7 +234,7 @@ TEST_F(ReplayTest, DamagedRawFilesAreNamedWithTheOffsetAndWhatCameBeforeIsWritte
     Write(Path("config.txt"), "OPEN USB 0\n[COMMON]\nENABLE_INPUT 1\nSPECTRUM_CHANNEL 1k\nOUTFILE_HISTO YES\n");
     const std::string long_ = Bytes(Events(300000));
     Write(Path("raw.bin"), long_.substr(0, long_.size() - 4));
-    EXPECT_EQ(Replay(Path("config.txt").string() + " 0 " + Path("long").string() + " " + Path("raw.bin").string()), 1);
+    EXPECT_EQ(RunReplay({Path("config.txt").string(), "0", Path("long").string(), Path("raw.bin").string()}), 1);
     EXPECT_NE(err.find(": byte offset 9599972: event of 8 words runs past"), std::string::npos) << err;
     EXPECT_NE(out.find("Board 0: 299999 events"), std::string::npos) << out;
     const std::string histogram = Contents(Path("long/run0_histo_b0_ch0.txt"));
@@ -227,34 +246,37 @@ TEST_F(ReplayTest, BadArgumentsAndMissingInputsAreRefusedBeforeAnythingIsWritten
     Write(Path("raw.bin"), "");
     const std::string config = Path("config.txt").string(), raw = Path("raw.bin").string(), dir = Path("o").string();
     struct Case {
-        std::string arguments;
+        std::vector<std::string> arguments;
         int status;
         std::string message;
     };
     const Case cases[] = {
-        {config + " 0 " + dir, 2, "at least one RAWFILE"},
-        {config + " x " + dir + " " + raw, 2, "BOARD is a board number"},
-        {config + " 1 " + dir + " " + raw, 2, "board 1 is not in the configuration, which opens 1 board\n"},
-        {Path("none.txt").string() + " 0 " + dir + " " + raw, 2, "the configuration " + Path("none.txt").string()},
-        {config + " 0 " + dir + " " + raw + " " + Path("gone.bin").string(), 1,
+        {{config, "0", dir}, 2, "at least one RAWFILE"},
+        {{config, "x", dir, raw}, 2, "BOARD is a board number"},
+        {{config, "1", dir, raw}, 2, "board 1 is not in the configuration, which opens 1 board\n"},
+        {{Path("none.txt").string(), "0", dir, raw}, 2, "the configuration " + Path("none.txt").string()},
+        // A name with blanks, quotes and backslashes reaches the tool as it is.
+        {{Path("a name \"quoted\" \\\" \\").string(), "0", dir, raw}, 2,
+         "the configuration " + Path("a name \"quoted\" \\\" \\").string() + " "},
+        {{config, "0", dir, raw, Path("gone.bin").string()}, 1,
          Path("gone.bin").string() + ": cannot be opened: No such file or directory"},
-        {config + " 0 " + dir + " " + folder.path().string(), 1, folder.path().string() + ": is not a regular file"},
-        {"--channels 48 " + config + " 0 " + dir + " " + raw, 2, "--channels takes 32 or 64"},
-        {"--fast " + config + " 0 " + dir + " " + raw, 2, "unknown option"},
-        {"--verify", 2, "--verify takes one summary file"},
+        {{config, "0", dir, folder.path().string()}, 1, folder.path().string() + ": is not a regular file"},
+        {{"--channels", "48", config, "0", dir, raw}, 2, "--channels takes 32 or 64"},
+        {{"--fast", config, "0", dir, raw}, 2, "unknown option"},
+        {{"--verify"}, 2, "--verify takes one summary file"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments);
-        EXPECT_EQ(Replay(c.arguments), c.status);
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        EXPECT_EQ(RunReplay(c.arguments), c.status);
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(dir));
     }
     // A list file given as raw input into its own folder is left alone.
     Write(Path("run0_list_b0_seg0.txt"), "kept");
-    EXPECT_EQ(Replay(config + " 0 " + folder.path().string() + " " + Path("run0_list_b0_seg0.txt").string()), 2);
+    EXPECT_EQ(RunReplay({config, "0", folder.path().string(), Path("run0_list_b0_seg0.txt").string()}), 2);
     EXPECT_NE(err.find("run0_list_b0_seg0.txt is a file the replay writes"), std::string::npos) << err;
     EXPECT_EQ(Contents(Path("run0_list_b0_seg0.txt")), "kept");
-    EXPECT_EQ(Replay("--help"), 0);
+    EXPECT_EQ(RunReplay({"--help"}), 0);
     EXPECT_NE(out.find("Exit status:"), std::string::npos);
 }
 
@@ -273,7 +295,7 @@ TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
           R"("crc32c": ")" + Crc("0123456789") + R"("}]}, {"files": [{"name": ")" + inSub +
           R"(", "size": 9, "crc32c": ")" + Crc("elsewhere") + R"("}]}]})");
     const std::string summary = Path("run/summary.json").string();
-    EXPECT_EQ(Replay("--verify " + summary), 0) << err;
+    EXPECT_EQ(RunReplay({"--verify", summary}), 0) << err;
     EXPECT_EQ(out, "OK       a.bin\nOK       b.txt\nOK       " + inSub +
                        "\n3 files: 3 OK, 0 mismatched, 0 missing, 0 unreadable\n");
 
@@ -282,14 +304,14 @@ TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
     Write(Path("run/a.bin"), big);
     Write(Path("run/b.txt"), "01234");
     fs::remove(Path("run/sub/c.bin"));
-    EXPECT_EQ(Replay("--verify " + summary), 1);
+    EXPECT_EQ(RunReplay({"--verify", summary}), 1);
     EXPECT_EQ(out, "MISMATCH a.bin: checksum " + Crc(big) + " expected " + intact +
                        "\nMISMATCH b.txt: size 5 expected 10\nMISSING  " + inSub +
                        ": No such file or directory\n3 files: 0 OK, 2 mismatched, 1 missing, 0 unreadable\n");
     // A file the run could not write whole fails, whatever it holds now.
     Write(Path("run/partial.json"), R"({"boards": [{"files": [{"name": "b.txt", "size": 5, "crc32c": ")" +
                                         Crc("01234") + R"(", "complete": false}]}]})");
-    EXPECT_EQ(Replay("--verify " + Path("run/partial.json").string()), 1);
+    EXPECT_EQ(RunReplay({"--verify", Path("run/partial.json").string()}), 1);
     EXPECT_EQ(out, "INCOMPLETE b.txt: the run could not write it whole; the 5 bytes it kept match\n"
                    "1 files: 0 OK, 1 mismatched, 0 missing, 0 unreadable\n");
 
@@ -318,11 +340,11 @@ TEST_F(ReplayTest, VerifyNamesEveryFileThatDiffersFromTheSummary) {
     for (const Case& c : malformed) {
         SCOPED_TRACE(c.summary);
         Write(Path("bad.json"), c.summary);
-        EXPECT_EQ(Replay("--verify " + Path("bad.json").string()), 2);
+        EXPECT_EQ(RunReplay({"--verify", Path("bad.json").string()}), 2);
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
         EXPECT_EQ(out, "") << "no file read";
     }
-    EXPECT_EQ(Replay("--verify " + Path("none.json").string()), 2);
+    EXPECT_EQ(RunReplay({"--verify", Path("none.json").string()}), 2);
     EXPECT_NE(err.find("cannot be read: No such file or directory"), std::string::npos) << err;
 }
 
@@ -341,8 +363,8 @@ const std::string kConfig = "OPEN USB 0\n[COMMON]\nENABLE_INPUT FFFFFFFFFFFFFFFF
 TEST_F(ReplayTest, ListAndHistogramFilesAreWrittenOverOnlyWithOverwrite) {
     Write(Path("config.txt"), kConfig);
     Write(Path("raw.bin"), Bytes(Events(4)));
-    const std::string replay = Path("config.txt").string() + " 0 ", raw = " " + Path("raw.bin").string();
-    ASSERT_EQ(Replay(replay + Path("fresh").string() + raw), 0) << err;
+    const std::string config = Path("config.txt").string(), raw = Path("raw.bin").string();
+    ASSERT_EQ(RunReplay({config, "0", Path("fresh").string(), raw}), 0) << err;
     const std::set<std::string> fresh = Names(Path("fresh"));
     struct Case {
         std::vector<std::string> there;  // in the output folder before, each holding "old"
@@ -366,9 +388,12 @@ TEST_F(ReplayTest, ListAndHistogramFilesAreWrittenOverOnlyWithOverwrite) {
         SCOPED_TRACE(c.there.back());
         fs::remove_all(dir), fs::create_directory(dir);
         for (const std::string& name : c.there) Write(dir / name, "old");
-        EXPECT_EQ(Replay((c.overwrite ? "--overwrite " : "") + replay + dir.string() + raw), c.status) << err;
+        std::vector<std::string> arguments{config, "0", dir.string(), raw};
+        if (c.overwrite) arguments.insert(arguments.begin(), "--overwrite");
+        EXPECT_EQ(RunReplay(arguments), c.status) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), static_cast<long>(c.messages.size())) << err;
-        for (const std::string& m : c.messages) EXPECT_NE(err.find(dir.string() + "/" + m), std::string::npos) << err;
+        for (const std::string& m : c.messages)
+            EXPECT_NE(err.find(dir.string() + tessary::platform::PathSeparator() + m), std::string::npos) << err;
         std::set<std::string> expected(c.there.begin(), c.there.end());
         if (c.status == 0) expected.insert(fresh.begin(), fresh.end());
         EXPECT_EQ(Names(dir), expected) << "nothing written when refused";
@@ -388,7 +413,7 @@ TEST_F(ReplayTest, RawFilesGivenTogetherAgreeInChannelCountAndAreReplayedInTheir
     const std::string of32 = Bytes(Events(2)), of64 = Bytes(Events(2, 4)), b1 = Path("run_raw_b1_seg0.bin").string();
     auto from = [](uint64_t time) { return Bytes(Events(3, 2, time)); };  // 3 events, 1000 apart
     struct Case {
-        const char* option;
+        const char* channels;  // given with --channels, unless empty
         std::vector<std::pair<std::string, std::string>> files;  // name, contents
         int status;
         std::string message;     // on standard error; nothing there when empty
@@ -396,7 +421,7 @@ TEST_F(ReplayTest, RawFilesGivenTogetherAgreeInChannelCountAndAreReplayedInTheir
         long events;             // in the list
     };
     const Case cases[] = {
-        {"--channels 32", {{"run_raw_b1_seg0.bin", of64}}, 2,  // what happened: 64-channel data as 32
+        {"32", {{"run_raw_b1_seg0.bin", of64}}, 2,  // what happened: 64-channel data as 32
          b1 + " is named as a raw file of board 1, and is replayed as board 0\ntessary_replay: the events of " + b1 +
              " carry 4 blocks, as a 64-channel board's do, but --channels gives 32 channels", 0, 0},
         {"", {{"a.bin", of64}, {"e.bin", ""}, {"b.bin", of32}}, 2,
@@ -405,8 +430,8 @@ TEST_F(ReplayTest, RawFilesGivenTogetherAgreeInChannelCountAndAreReplayedInTheir
         {"", {{"a.bin", of32 + of64}}, 1,
          "a.bin: byte offset 68: an event with 4 blocks (a 64-channel board's) among the events of a 32-channel board",
          32, 2},
-        {"--channels 64", {{"a.bin", of64}, {"b.bin", Bytes(Events(2, 4, 5000))}}, 0, "", 64, 4},
-        {"--channels 32", {{"a.bin", ""}}, 0, "", 32, 0},  // no event tells
+        {"64", {{"a.bin", of64}, {"b.bin", Bytes(Events(2, 4, 5000))}}, 0, "", 64, 4},
+        {"32", {{"a.bin", ""}}, 0, "", 32, 0},  // no event tells
         {"", {{"run_raw_b0_seg0.bin", from(0)}, {"run_raw_b0_seg10.bin", from(20000)},  // 5: as a glob gives them
               {"run_raw_b0_seg2.bin", from(10000)}}, 0, "", 32, 9},
         {"", {{"run_raw_b0_seg0.bin", from(0)}, {"run_raw_b0_seg2.bin", from(10000)},  // 6: their order, same files
@@ -419,11 +444,12 @@ TEST_F(ReplayTest, RawFilesGivenTogetherAgreeInChannelCountAndAreReplayedInTheir
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(i);
-        std::string raws;
-        for (const auto& [name, contents] : c.files) Write(Path(name), contents), raws += " " + Path(name).string();
         const fs::path dir = Path("o" + std::to_string(i));
-        EXPECT_EQ(Replay(std::string(c.option) + " " + Path("config.txt").string() + " 0 " + dir.string() + raws),
-                  c.status);
+        std::vector<std::string> arguments{Path("config.txt").string(), "0", dir.string()};
+        if (*c.channels) arguments.insert(arguments.begin(), {"--channels", c.channels});
+        for (const auto& [name, contents] : c.files)
+            Write(Path(name), contents), arguments.push_back(Path(name).string());
+        EXPECT_EQ(RunReplay(arguments), c.status);
         EXPECT_TRUE(c.message.empty() ? err.empty() : err.find(c.message) != std::string::npos) << err;
         EXPECT_EQ(out.find("replayed in the order of their segment numbers\n") != std::string::npos, i == 5) << out;
         EXPECT_EQ(fs::exists(dir), c.histograms > 0) << "nothing written when refused";
@@ -454,7 +480,7 @@ TEST_F(ReplayTest, VerifyListsTheRunsFilesThatTheSummaryDoesNotName) {
                                       {"other_summary.json", "EXTRA    other_list_b0_seg0.txt\n"}}) {
         SCOPED_TRACE(name);
         Write(Path("run") / name, summary);
-        EXPECT_EQ(Replay("--verify " + (Path("run") / name).string()), 0) << err;
+        EXPECT_EQ(RunReplay({"--verify", (Path("run") / name).string()}), 0) << err;
         EXPECT_EQ(out, "OK       run_raw_b0_seg0.bin\n" + extra +
                            "1 files: 1 OK, 0 mismatched, 0 missing, 0 unreadable; " +
                            std::to_string(std::count(extra.begin(), extra.end(), '\n')) + " not named (EXTRA)\n");

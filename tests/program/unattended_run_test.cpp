@@ -4,8 +4,7 @@
 // delivery log and whose files agree with the disk.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -22,7 +21,10 @@
 #include "Clock.h"
 #include "CommandLine.h"
 #include "DrelmEmulator.h"
+#include "Paths.h"
 #include "Program.h"
+#include "RunProgram.h"
+#include "StandInPlotter.h"
 
 namespace tessary {
 namespace {
@@ -38,8 +40,16 @@ struct CommandLineCase {
     const char* message;
 };
 
+// The words of a command line given as one text, split at its blanks.
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
 TEST(UnattendedRunTest, BadCommandLinesAreRefusedBeforeAnyBoardIsTouched) {
-    const std::string program = std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ";
+    const std::string program = test_support::Executable(std::string(TESSARY_BINARY_DIR) + "/bin/Tessary_DAQ");
     const CommandLineCase cases[] = {
         {"--preset-real 0 c.txt", "--preset-real: \"0\" is not a number of seconds above 0"},
         {"--preset-live -3 c.txt", "--preset-live: \"-3\" is not a number of seconds"},
@@ -53,27 +63,25 @@ TEST(UnattendedRunTest, BadCommandLinesAreRefusedBeforeAnyBoardIsTouched) {
         {"--preset-real 1 --start --preset-real 2 c.txt", "--preset-real is given twice: each preset is given once"},
     };
     emulator_test::TempFolder folder;
+    test_support::RunOptions options;
+    options.environment = test_support::ProfileVariables(folder.path());
+    options.errorsToOutput = true;
     for (const CommandLineCase& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const std::string out = folder.File("out.txt");
-        const int status = std::system(
-            ("HOME=" + folder.path().string() + " " + program + " " + c.arguments + " > " + out + " 2>&1 < /dev/null")
-                .c_str());
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 64);
-        EXPECT_EQ(Slurp(out).find(std::string("Tessary_DAQ: ") + c.message), 0u) << Slurp(out);
+        std::vector<std::string> command = Words(c.arguments);
+        command.insert(command.begin(), program);
+        const test_support::RunResult run = test_support::Run(command, options);
+        EXPECT_EQ(run.status, 64) << run.errors;
+        EXPECT_EQ(run.output.find(std::string("Tessary_DAQ: ") + c.message), 0u) << run.output;
         EXPECT_FALSE(std::filesystem::exists(folder.File("Tessary_DAQ"))) << "nothing done before the refusal";
     }
     // What follows the configuration file is ignored, as it always was, with a warning.
-    const std::string out = folder.File("out.txt");
-    const int status = std::system(("HOME=" + folder.path().string() + " " + program + " c.txt d.txt --start > " +
-                                    out + " 2>&1 < /dev/null")
-                                       .c_str());
-    EXPECT_EQ(WEXITSTATUS(status), 1) << "c.txt is not there";
-    EXPECT_EQ(Slurp(out).find("Tessary_DAQ: ignoring what follows the configuration file (options come before it): "
+    const test_support::RunResult run = test_support::Run({program, "c.txt", "d.txt", "--start"}, options);
+    EXPECT_EQ(run.status, 1) << "c.txt is not there";
+    EXPECT_EQ(run.output.find("Tessary_DAQ: ignoring what follows the configuration file (options come before it): "
                               "d.txt --start\n"),
               0u)
-        << Slurp(out);
+        << run.output;
 }
 
 // Each preset option sets its own preset, up to a year of seconds.
@@ -140,15 +148,21 @@ TEST_P(PresetRun, EndsAsQuitDoesWithASummaryThatAgreesWithTheBoardsAndTheFiles) 
         << "link_bandwidth_kb_s = unlimited\ntruth_file = " << folder.File("truth0.txt") << "\n"
         << "[usb 1]\nchannels = 32\ntrigger_rate_hz = 3000\nconversion_time_ns = 60000\nlink_latency_us = 0\n"
         << "link_bandwidth_kb_s = unlimited\ntruth_file = " << folder.File("truth1.txt") << "\n";
-    std::ofstream(folder.File("pgnuplot")) << "#!/bin/sh\ncat > /dev/null\n";
-    std::filesystem::permissions(folder.File("pgnuplot"), std::filesystem::perms::owner_all);
+    ASSERT_TRUE(test_support::InstallStandInPlotter(folder.path()));
     std::ofstream(folder.File("config.txt"))
         << "OPEN USB 0\nOPEN USB 1\n[COMMON]\nSTAT_REFRESH 300\nPOLARITY NEGATIVE\nGATE_WIDTH 1\n"
         << "ENABLE_INPUT FFFFFFFFFFFFFFFF\nOUTFILE_PATH out/\nOUTFILE_NAME night\nOUTFILE_RAW YES\n"
         << "OUTFILE_LIST YES\nOUTFILE_HISTO YES\nOUTFILE_MAXSIZE 0\nGNUPLOT_PATH " << folder.path().string() << "/\n";
+    // What it prints, through a file as when its output is redirected.
+    std::FILE* stream = std::fopen(folder.File("out.txt").c_str(), "wb");
+    ASSERT_NE(stream, nullptr);
     setenv("DRELM_EMULATOR_SETTINGS", folder.File("boards.txt").c_str(), 1);
     setenv("HOME", folder.path().c_str(), 1);
+#ifdef _WIN32
+    setenv("USERPROFILE", folder.path().c_str(), 1);  // where the program looks there first
+#else
     unsetenv("USERPROFILE");
+#endif
     drelm::emu::ResetEmulator();
     if (GetParam().timeReadsFail) {
         drelm::emu::Fault fault;  // the reads at the start: the live time must not be made up
@@ -163,19 +177,16 @@ TEST_P(PresetRun, EndsAsQuitDoesWithASummaryThatAgreesWithTheBoardsAndTheFiles) 
     // would end a run at once that took the counters from the reset.
     options.startAtOnce = !GetParam().timeReadsFail;
     StartKey keys(GetParam().timeReadsFail ? 2000 : 0);
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&text, &size);
     const ProgramError error = RunProgram(options, keys, stream);
     std::fclose(stream);
-    const std::string out(text, size);
-    std::free(text);
+    const std::string out = Slurp(folder.File("out.txt"));
     drelm::emu::ClearFaults();
     drelm::emu::ResetEmulator();
     unsetenv("DRELM_EMULATOR_SETTINGS");
     ASSERT_EQ(error, ProgramError::None) << out;
 
-    const std::string dir = folder.File("Tessary_DAQ/out/");
+    const std::string separator(1, platform::PathSeparator());
+    const std::string dir = folder.path().string() + separator + "Tessary_DAQ" + separator + "out/";  // as configured
     const nlohmann::json summary = nlohmann::json::parse(Slurp(dir + "night_summary.json"));
     EXPECT_NE(out.find("Run summary file: " + dir + "night_summary.json\n"), std::string::npos) << out;
     const std::string endedBy = summary["ended_by"];
