@@ -62,14 +62,18 @@ bool RawEventStream::Open(const std::string& name) {
     fileOffset_ = 0;
     atEnd_ = afterEvent_ = false;
     fillerOffset_ = UINT64_MAX - 4;
-    file_ = std::fopen(name.c_str(), "rb");
-    if (!file_) {
-        problem_ = name + ": cannot be opened: " + std::strerror(errno);
-        return false;
-    }
     // Files are read more than once (the first event tells the channel
     // count), which a pipe or a device would not allow.
     struct stat status {};
+    file_ = std::fopen(name.c_str(), "rb");
+    if (!file_) {
+        const int error = errno;
+        // Windows refuses to open a folder as a file.
+        problem_ = stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)
+                       ? name + ": is not a regular file"
+                       : name + ": cannot be opened: " + std::strerror(error);
+        return false;
+    }
     if (fstat(fileno(file_), &status) != 0 || !S_ISREG(status.st_mode)) {
         problem_ = name + ": is not a regular file";
         Close();

@@ -95,13 +95,16 @@ std::vector<std::filesystem::path> ExistingOutputs(const DaqConfig& config, int 
 bool OwnOutput(const std::string& raw, const DaqConfig& config, int board) {
     namespace fs = std::filesystem;
     const fs::path path(raw);
-    std::error_code error;
-    if (!fs::equivalent(path.has_parent_path() ? path.parent_path() : fs::path("."), config.outfilePath, error))
-        return false;
     const std::string name = path.filename().string();
+    bool named = false;
     for (const char* kind : {"_list_b", "_histo_b", "_events_b"})
-        if (name.rfind(config.outfileName + std::string(kind) + std::to_string(board) + "_", 0) == 0) return true;
-    return false;
+        named = named || name.rfind(config.outfileName + std::string(kind) + std::to_string(board) + "_", 0) == 0;
+    if (!named) return false;
+    // The very file an output of that name would be, its path made as the
+    // program makes it (the output path with the name appended): a folder
+    // compared with its separator at the end is no folder to every system.
+    std::error_code error;
+    return fs::equivalent(path, fs::path(std::string(config.outfilePath) + name), error);
 }
 
 }  // namespace tessary::replay

@@ -20,7 +20,8 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool WriteFile(const std::string& path, const std::string& text, std::string* error) {
-    File file(std::fopen(path.c_str(), "w"));
+    // Binary: the same bytes, line ends included, on every system.
+    File file(std::fopen(path.c_str(), "wb"));
     if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
         std::fclose(file.release()) != 0) {
         *error = "cannot write " + path + ": " + std::strerror(errno);
